@@ -1,0 +1,22 @@
+// Message boxes that reach a person: the error box and the two questions, with a seam for tests.
+#pragma once
+
+namespace Platform {
+
+enum class BoxKind { Error, YesNo, OkCancel };
+
+// Task-modal error box with the error icon.
+void showError(const char* caption, const char* text);
+// Task-modal question with Yes and No; true for Yes.
+bool askYesNo(const char* caption, const char* text);
+// Task-modal question with OK and Cancel; true for OK.
+bool askOkCancel(const char* caption, const char* text);
+
+// Tests replace every box with this function; it returns true for Yes/OK. nullptr restores the real boxes.
+using MessageBoxSeam = bool (*)(BoxKind kind, const char* caption, const char* text);
+void setMessageBoxSeam(MessageBoxSeam seam);
+
+// The backend's real box (one per OS).
+bool nativeMessageBox(BoxKind kind, const char* caption, const char* text);
+
+}  // namespace Platform

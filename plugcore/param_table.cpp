@@ -1,0 +1,53 @@
+// The parameter table's quantized setter, cook pass and editor polling.
+#include "plugcore/param_table.h"
+
+#include <algorithm>
+
+namespace PlugCore {
+
+uint32_t quantize(float x) {
+  // Out-of-contract values are clamped; NaN counts as 0.
+  double v = x > 0.0f ? (double)x : 0.0;
+  return (uint32_t)std::min(v * 64001.0, 64000.0);
+}
+
+ParamTable::ParamTable(int32_t count) {
+  PlugParam initial{-1.0f, 0.0f, 0.0f, 0.0f, nullptr, nullptr, kNoController, kParamUnsaved, false};
+  params_.assign((size_t)std::max(count, 0), initial);
+}
+
+void ParamTable::setQuantized(int32_t index, uint32_t n) {
+  if (!valid(index)) return;
+  float v = (float)n / 64000.0f;
+  params_[(size_t)index].value = std::clamp(v, 0.0f, 1.0f);
+}
+
+void ParamTable::markUncooked() {
+  for (PlugParam& p : params_) p.lastCooked = -1.0f;
+}
+
+bool ParamTable::cookPass(IParamCook* cook) {
+  bool result = forceChanged_;
+  forceChanged_ = false;
+  for (size_t i = 0; i < params_.size(); ++i) {
+    PlugParam& p = params_[i];
+    float value = p.value;  // one read: another thread may write meanwhile
+    if (value == p.lastCooked) {
+      p.changed = false;
+      continue;
+    }
+    p.lastCooked = value;
+    p.changed = cook ? cook->cook((int32_t)i, value) : true;
+    result = result || p.changed;
+  }
+  return result;
+}
+
+void ParamTable::pollEditor(IParamNotify& notify) {
+  for (size_t i = 0; i < params_.size(); ++i) {
+    float value = params_[i].value;
+    if (value != params_[i].lastShown && notify.paramChanged((int32_t)i, value)) params_[i].lastShown = value;
+  }
+}
+
+}  // namespace PlugCore

@@ -1,0 +1,57 @@
+// The parameter table: normalized values quantized to 64000 steps, the cook pass and the editor's polling.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "plugcore/plug_types.h"
+
+namespace PlugCore {
+
+enum ParamFlags : int32_t {
+  kParamGlobal = 1,      // program switching leaves it alone
+  kParamCentered = 2,    // controller value 64 gives exactly 0.5
+  kParamUnsaved = 0x80,  // left out of a chunk's current values
+};
+
+constexpr uint32_t kParamSteps = 64000;
+
+struct PlugParam {
+  float lastCooked;    // value last reported to the engine; -1 forces a report
+  float lastShown;     // value last accepted by the editor
+  float defaultValue;  // target of reset and factory settings
+  float value;         // always n / 64000
+  const char* name;    // not owned; null while unset
+  const char* label;   // not owned; null while unset
+  int32_t controllerKey;
+  int32_t flags;
+  bool changed;  // set by the cook pass when the engine took a change
+};
+
+// The whole number a value is stored as: the whole part of min(x * 64001, 64000).
+uint32_t quantize(float x);
+
+class ParamTable {
+ public:
+  explicit ParamTable(int32_t count);
+
+  int32_t count() const { return (int32_t)params_.size(); }
+  bool valid(int32_t index) const { return index >= 0 && index < count(); }
+  PlugParam& operator[](int32_t index) { return params_[(size_t)index]; }
+  const PlugParam& operator[](int32_t index) const { return params_[(size_t)index]; }
+
+  // value = n / 64000, n read as unsigned, clamped to [0, 1]; ignored for an index out of range.
+  void setQuantized(int32_t index, uint32_t n);
+  // Marks every parameter uncooked, so the next pass reports all of them.
+  void markUncooked();
+  // Runs the cook pass; returns whether anything (or the first pass after construction) changed.
+  bool cookPass(IParamCook* cook);
+  // Offers every value the editor has not shown yet.
+  void pollEditor(IParamNotify& notify);
+
+ private:
+  std::vector<PlugParam> params_;
+  bool forceChanged_ = true;
+};
+
+}  // namespace PlugCore

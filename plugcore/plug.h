@@ -1,0 +1,182 @@
+// Plug: the base of every plug-in object. Answers the host, owns parameters, MIDI state, programs and chunks,
+// and cuts each processing call into sub-blocks at event times for the product's engine.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/semaphore.h"
+#include "plugcore/param_table.h"
+#include "plugcore/plug_types.h"
+#include "plugcore/random.h"
+#include "vst/audio_effect.h"
+
+namespace PlugCore {
+
+struct PlugProgram {
+  char name[24];
+  std::vector<float> values;
+};
+
+// The sample rates and block sizes the core will prepare an engine for; anything else is out of contract.
+constexpr float kMinSampleRate = 1000.0f;
+constexpr float kMaxSampleRate = 1536000.0f;
+constexpr int32_t kMaxBlockSize = 1 << 20;
+
+class alignas(16) Plug : public AudioEffectX, public IParamCook, public Random {
+ public:
+  Plug(audioMasterCallback hostCallback, int32_t programCount, int32_t parameterCount, const char* name,
+       int32_t inputPairs);
+  ~Plug() override;
+
+  // --- The host's side (Part of the dispatcher that Plug answers) ---
+  void suspend() override;
+  void resume() override;
+  void setSampleRate(float newRate) override;
+  void setBlockSize(int32_t newSize) override;
+  void process(float** inputs, float** outputs, int32_t frames) override;
+  void processReplacing(float** inputs, float** outputs, int32_t frames) override;
+  void processDoubleReplacing(double** inputs, double** outputs, int32_t frames) override;
+  int32_t processEvents(VstEvents* events) override;
+
+  void setParameter(int32_t index, float value) override;
+  float getParameter(int32_t index) override;
+  void setParameterAutomated(int32_t index, float value) override;
+  void getParameterLabel(int32_t index, char* label) override;
+  void getParameterDisplay(int32_t index, char* text) override;
+  void getParameterName(int32_t index, char* text) override;
+  bool canParameterBeAutomated(int32_t index) override;
+
+  void setProgram(int32_t program) override;
+  void setProgramName(char* name) override;
+  void getProgramName(char* name) override;
+  bool getProgramNameIndexed(int32_t category, int32_t index, char* text) override;
+  int32_t getChunk(void** data, bool isPreset) override;
+  int32_t setChunk(void* data, int32_t byteSize, bool isPreset) override;
+
+  bool getInputProperties(int32_t index, VstPinProperties* properties) override;
+  bool getOutputProperties(int32_t index, VstPinProperties* properties) override;
+  bool getEffectName(char* name) override;
+  bool getVendorString(char* text) override;
+  bool getProductString(char* text) override;
+  int32_t getVendorVersion() override { return 0; }
+  int32_t getVstVersion() override { return kVstVersion; }
+  intptr_t vendorSpecific(int32_t index, intptr_t value, void* ptr, float opt) override;
+  int32_t canDo(char* text) override;
+
+  // IParamCook: every change matters unless a product says otherwise.
+  bool cook(int32_t index, float value) override;
+
+  // --- What a product supplies or may override, in slot order ---
+  virtual const char* getInputPairName(int32_t pair);
+  virtual const char* getOutputPairName(int32_t pair);
+  virtual void prepare() = 0;
+  virtual void reset() = 0;
+  virtual void suspendedIdle() {}
+  virtual bool render(bool changed, const TransportInfo& transport, double** inputs, double** outputs,
+                      int32_t frames) = 0;
+  virtual void formatParam(int32_t index, char* text, float value) = 0;
+  virtual void programChanged() {}
+  virtual int32_t getLatency() { return 0; }
+  virtual void noteOn(int32_t note, int32_t velocity);
+  virtual void noteOff(int32_t note, int32_t velocity);
+  virtual void controlChange(int32_t controllerKey, float value);
+  virtual void formatParamWithLabel(int32_t index, float value, char* text);
+
+  // --- Parameters (the engine and the editor read these) ---
+  const char* name() const { return name_; }
+  int32_t paramCount() const { return params_.count(); }
+  const PlugParam& param(int32_t index) const { return params_[index]; }
+  ParamTable& params() { return params_; }
+  void defineParam(int32_t index, const char* name, const char* label, float defaultValue, int32_t flags);
+  void setQuantized(int32_t index, uint32_t n) { params_.setQuantized(index, n); }
+  void editFromStored(int32_t index, uint32_t n);
+  void storeDefaults();
+  void resetParam(int32_t index);
+  void editParam(int32_t index, float value);  // a whole gesture: begin, automated set, end
+  void pollEditor(IParamNotify& notify) { params_.pollEditor(notify); }
+  double bendSemitones() const { return bendSemitones_; }
+  int32_t bendRangePacked() const { return bendRangePacked_; }
+
+  // --- MIDI learn (the editor's operations) ---
+  void startLearn(int32_t index);
+  bool isLearning(int32_t index) const { return learnTarget_.load() == index; }
+  void cancelLearn() { learnTarget_.store(-1); }
+  void forgetLearn(int32_t index);
+  int32_t controllerOf(int32_t index) const;
+  void bind(int32_t key, int32_t index);
+  void setNotify(IParamNotify* notify) { notify_ = notify; }
+
+  // --- Programs, defaults ---
+  int32_t programCount() const { return (int32_t)programs_.size(); }
+  const PlugProgram& program(int32_t index) const { return programs_[(size_t)index]; }
+  void loadFactorySettings();
+  void loadUserDefaults();
+  void saveUserDefaults();
+  std::string defaultsFilePath() const;
+
+  // --- State the tests and the editor look at ---
+  bool holdsProcessLock() const { return locked_; }
+  bool tryProcessLock() { return processLock_.tryWait(); }
+  void releaseProcessLock() { processLock_.release(); }
+  bool readyToRender() const { return !needsPrepare_; }
+
+ protected:
+  int32_t dispatchEvents(int32_t first, int32_t upTo);
+  void handleEvent(const VstEvent& event);
+  void handleController(int32_t key, int32_t value);
+  void setFromController(int32_t index, int32_t m);
+  void storeCurrentIntoProgram(int32_t program);
+
+ private:
+  template <typename T, bool accumulate>
+  void processCall(T** inputs, T** outputs, int32_t frames);
+  void beginCall();
+  void processPiece(double** outputs, int32_t frames, int32_t offset, bool last);
+  void renderSubBlock(double** outputs, int32_t start, int32_t end);
+  void allocateBuffers(int32_t frames);
+  bool configValid() const;
+  void buildChunk(bool isPreset);
+  void writeChunkError(const char* what);
+
+  const char* name_;
+  int32_t inputPairs_;
+  int32_t outputPairs_ = 1;
+  Platform::Semaphore processLock_;
+  bool locked_ = false;
+  bool needsPrepare_ = true;
+  bool cookPending_ = false;
+
+  // The events of the current call and how far they are handled.
+  VstEvents* events_ = nullptr;
+  int32_t nextEvent_ = 0;
+
+  // Transport, as of the current call.
+  double tempo_ = 120.0;
+  bool playing_ = false;
+  double ppqPosition_ = 0.0;
+  double samplePosition_ = 0.0;
+
+  // Double-precision channels: inputs first, then outputs, each blockSize long.
+  std::vector<double> doubleBlock_;
+  int32_t doubleBlockFrames_ = 0;
+  std::vector<double*> inputChannels_, outputChannels_, inputViews_, outputViews_;
+
+  ParamTable params_;
+  IParamNotify* notify_ = nullptr;
+
+  // MIDI state.
+  int32_t rpnNumber_ = 0;
+  int32_t bendRangePacked_ = 256;  // 2 semitones
+  double bendSemitones_ = 0.0;
+  bool sustainDown_ = false;
+  int8_t pendingRelease_[128];
+  std::atomic<int32_t> learnTarget_{-1};
+
+  std::vector<PlugProgram> programs_;
+  std::vector<uint8_t> chunk_;
+};
+
+}  // namespace PlugCore

@@ -1,0 +1,27 @@
+// The engine's cheap chaotic random source: a counter, a value in [0, 1) and a step, all zero at first.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+namespace PlugCore {
+
+class Random {
+ public:
+  // One step: every 4096 steps the step size restarts from a new seed, so the sequence never settles.
+  double nextRandom() {
+    ++randomCount;
+    if (randomCount % 4096 == 0) randomStep = 1.0 / (double)(((randomCount / 4096) % 4096) + 2);
+    randomStep = randomValue + randomStep;
+    double y = randomValue * randomStep + 0.5;
+    randomValue = y - std::floor(y);
+    return randomValue;
+  }
+
+ protected:
+  uint32_t randomCount = 0;
+  double randomValue = 0.0;
+  double randomStep = 0.0;
+};
+
+}  // namespace PlugCore

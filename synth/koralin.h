@@ -1,0 +1,51 @@
+// Koralin: the monophonic bass instrument on the plug-in core: parameters, display texts, notes and engine.
+#pragma once
+
+#include <cstdint>
+
+#include "gui/editor_desc.h"
+#include "plugcore/plug.h"
+#include "synth/filter_section.h"
+#include "synth/oscillator.h"
+
+enum KoralinParam : int32_t { kWave = 0, kTune, kCutoff, kReso, kDecay, kEnvmod, kAccent, kKoralinParamCount };
+
+class Koralin : public PlugCore::Plug {
+ public:
+  explicit Koralin(audioMasterCallback hostCallback);
+  ~Koralin() override;
+
+  VstPlugCategory getPlugCategory() override { return kPlugCategSynth; }
+  void prepare() override;
+  void reset() override;
+  bool render(bool changed, const PlugCore::TransportInfo& transport, double** inputs, double** outputs,
+              int32_t frames) override;
+  void formatParam(int32_t index, char* text, float value) override;
+  void noteOn(int32_t note, int32_t velocity) override;
+  void noteOff(int32_t note, int32_t velocity) override;
+
+  const Lattice::EditorDesc& editorDesc() const { return editorDesc_; }
+
+  // The voice, for tests and the engine.
+  uint8_t currentNote() const { return currentNote_; }
+  bool gate() const { return gate_; }
+  bool retrigger() const { return retrigger_; }
+  bool slide() const { return slide_; }
+  bool accent() const { return accent_; }
+  const double* workBuffer() const { return work_; }
+
+ private:
+  double paramValue(int32_t index) const { return index < paramCount() ? param(index).value : 0.0; }
+
+  Lattice::EditorDesc editorDesc_;
+  double* work_ = nullptr;  // blockSize * 5 ticks, owned; null until the first prepare
+  int32_t workLength_ = 0;
+  uint8_t currentNote_ = 69;  // sounding or last note
+  bool gate_ = false;         // a key is held for the current note
+  bool retrigger_ = false;    // a note start is pending for the envelopes
+  bool slide_ = false;        // the current note was played legato
+  bool accent_ = false;       // the current note's velocity was above 100
+  Synth::Oscillator oscillator_;
+  Synth::FilterSection filter_;
+};
+
