@@ -1,6 +1,7 @@
 // The parameter table: normalized values quantized to 64000 steps, the cook pass and the editor's polling.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

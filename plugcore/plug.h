@@ -162,7 +162,7 @@ class alignas(16) Plug : public AudioEffectX, public IParamCook, public Random {
   // Double-precision channels: inputs first, then outputs, each blockSize long.
   std::vector<double> doubleBlock_;
   int32_t doubleBlockFrames_ = 0;
-  std::vector<double*> inputChannels_, outputChannels_, inputViews_, outputViews_;
+  std::vector<double*> inputChannels_, outputChannels_, inputViews_, outputViews_, hostOutputs_;
 
   ParamTable params_;
   IParamNotify* notify_ = nullptr;

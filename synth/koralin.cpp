@@ -1,0 +1,69 @@
+// Koralin's declarations to the plug-in core: parameters, display texts, flags, lifecycle of the engine.
+#include "synth/koralin.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "plugcore/factory.h"
+
+namespace {
+
+struct ParamDef {
+  const char* name;
+  const char* label;
+};
+constexpr ParamDef kParams[kKoralinParamCount] = {
+    {"wave", ""}, {"tune", ""}, {"cutoff", "%"}, {"reso", "%"}, {"decay", "%"}, {"envmod", "%"}, {"accent", "%"},
+};
+
+}  // namespace
+
+namespace PlugCore {
+Plug* createInstrument(audioMasterCallback hostCallback) { return new Koralin(hostCallback); }
+}  // namespace PlugCore
+
+Koralin::Koralin(audioMasterCallback hostCallback)
+    : Plug(hostCallback, 8, kKoralinParamCount, "Koralin", 0),
+      editorDesc_{560, 110, 0, kKoralinParamCount, 0x007D8D94, "background"} {
+  isSynth(true);
+  setUniqueID(vstFourCC('k', 'm', 'P', 'x'));
+  // The editor object joins when the editor exists; until then the host is told there is none.
+  setEditor(nullptr);
+  for (int32_t i = 0; i < kKoralinParamCount && i < paramCount(); ++i) {
+    defineParam(i, kParams[i].name, kParams[i].label, 0.5f, 0);
+    setQuantized(i, 32000);
+  }
+  loadFactorySettings();
+  loadUserDefaults();
+}
+
+Koralin::~Koralin() { delete[] work_; }
+
+void Koralin::prepare() {
+  const int32_t frames = getBlockSize();
+  const double rate = getSampleRate();
+  delete[] work_;
+  work_ = nullptr;
+  work_ = new double[(size_t)frames * 5];
+  workLength_ = frames * 5;
+  filter_.prepare(rate);
+  oscillator_.prepare(rate);
+}
+
+void Koralin::reset() {
+  if (!work_) return;
+  std::memset(work_, 0, sizeof(double) * (size_t)workLength_);
+  gate_ = retrigger_ = slide_ = accent_ = false;
+  currentNote_ = 69;
+  oscillator_.reset();
+  filter_.reset();
+}
+
+void Koralin::formatParam(int32_t index, char* text, float value) {
+  // The arithmetic is single precision, printed as a double.
+  switch (index) {
+    case kWave: std::snprintf(text, 32, "%s", value > 0.5f ? "square" : "saw"); break;
+    case kTune: std::snprintf(text, 32, "%+2.2f", (double)(24.0f * value - 12.0f)); break;
+    default: std::snprintf(text, 32, "%.0f", (double)(100.0f * value)); break;
+  }
+}
