@@ -47,11 +47,13 @@ enum PngError : int {
     kPngExtraBitsPastEnd = 51,     // length or distance extra bits past the data
     kPngBlockPastEnd = 52,         // a block starts past the data, or a stored header is cut
     kPngZlibTooShort = 53,         // fewer than 2 bytes of zlib stream
+    kPngRepeatWithoutPrevious = 54,// code-length symbol 16 with no previous length to repeat
     kPngTreeOversubscribed = 55,   // code lengths need more tree nodes than the alphabet allows
     kPngChunkTooLong = 63,         // chunk length above 2^31 - 1
     kPngNoEndOfBlock = 64,         // end-of-block symbol has no code
     kPngImageTooLarge = 65,        // width x height does not fit in memory arithmetic
     kPngPixelsMissing = 66,        // the image data ends before the last scanline
+    kPngDistanceTooFar = 67,       // a match reaches back before the start of the output
     kPngUnknownCritical = 69,      // a critical chunk this decoder does not know
 };
 
