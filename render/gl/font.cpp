@@ -1,0 +1,141 @@
+// Glyph-atlas text: building a font from its resource, measuring and drawing in one or three passes.
+#include "render/gl/font.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "platform/resources.h"
+
+namespace VexBlit {
+
+bool subpixelText = false;
+bool subpixelRgb = true;
+
+namespace {
+
+int lengthOf(const char* text, int length) {
+  if (!text) return 0;
+  return length < 0 ? int(std::strlen(text)) : length;
+}
+
+bool printable(char c) { return c >= 32 && c <= 126; }  // signed: bytes above 127 fall outside too
+
+}  // namespace
+
+Font::Font(Device& device, const uint8_t* fontData, size_t size, float pixelSize) : device(&device) {
+  GlyphAtlas built = buildGlyphAtlas(fontData, size, pixelSize);
+  std::memcpy(glyphs, built.glyphs, sizeof glyphs);
+  columns = built.columns;
+  lineHeight = built.lineHeight;
+  underlinePosition = built.underlinePosition;
+  underlineThickness = built.underlineThickness;
+  atlas = device.createTexture(built.width, built.height);
+  try {
+    atlas->update(built.pixels.data(), built.width, 0, 0, built.width, built.height);
+  } catch (...) {
+    releaseAtlas();
+    throw;
+  }
+  const SubpixelSettings settings = readSubpixelSettings(device);
+  subpixelText = settings.text;
+  subpixelRgb = settings.text ? settings.rgb : true;
+}
+
+void Font::releaseAtlas() {
+  if (atlas) atlas->release();
+  atlas = nullptr;
+}
+
+float Font::measure(const char* text, int length) const {
+  const int n = lengthOf(text, length);
+  float lineWidth = 0, widest = 0;
+  for (int i = 0; i < n; ++i) {
+    const char c = text[i];
+    if (c == '\n') {
+      widest = std::max(widest, lineWidth);
+      lineWidth = 0;
+    } else if (printable(c)) {
+      lineWidth += glyphs[c - kFirstGlyph].advanceX / 3;
+    }
+  }
+  return std::max(widest, lineWidth);
+}
+
+float Font::drawText(Context& context, const char* text, int length, float x, float y, uint32_t colour,
+                     bool underline) const {
+  const int n = lengthOf(text, length);
+  const bool threePasses = subpixelText;
+  const float shift = subpixelRgb ? 0.25f : -0.25f;
+  const uint32_t r = (colour >> 16) & 0xFF, g = (colour >> 8) & 0xFF, b = colour & 0xFF;
+  std::vector<Quad> quads;
+  quads.reserve(size_t(n) * (threePasses ? 3 : 1));
+  float penX = 0, penY = 0;
+  for (int i = 0; i < n; ++i) {
+    const char c = text[i];
+    if (c == '\n') {
+      penX = 0;
+      penY += lineHeight;
+      continue;
+    }
+    if (!printable(c)) continue;
+    const Glyph& glyph = glyphs[c - kFirstGlyph];
+    Quad q;
+    q.x0 = x + penX + glyph.bitmapLeft / 3 - 1;
+    q.x1 = q.x0 + glyph.quadWidth / 3;
+    q.y0 = std::floor(y + penY - glyph.bitmapTop - 1);
+    q.y1 = q.y0 + glyph.quadHeight;
+    q.u0 = q.s0 = glyph.atlasX + 1;
+    q.u1 = q.s1 = q.u0 + glyph.quadWidth;
+    q.v0 = q.t0 = glyph.atlasY;
+    q.v1 = q.t1 = q.v0 + glyph.quadHeight;
+    setQuadRotation(q, false, 1, 0, 0, 0);
+    if (threePasses) {
+      // Each pass writes one channel; red and blue samples sit a quarter pixel either side.
+      Quad red = q, green = q, blue = q;
+      red.colour = r << 24 | 0x00FF0000u, red.x0 += shift, red.x1 += shift;
+      green.colour = g << 24 | 0x0000FF00u;
+      blue.colour = b << 24 | 0x000000FFu, blue.x0 -= shift, blue.x1 -= shift;
+      quads.insert(quads.end(), {red, green, blue});
+    } else {
+      q.colour = colour | 0xFF000000u;
+      quads.push_back(q);
+    }
+    penX += glyph.advanceX / 3;
+    penY += glyph.advanceY;
+  }
+  {
+    Shader shader(context, threePasses ? 4 : 1, threePasses ? 4 : 1, atlas, nullptr);
+    if (!quads.empty()) context.drawQuads(quads.data(), uint32_t(quads.size()));
+  }
+  if (underline) {
+    Shader shader(context, 1, 0, nullptr, nullptr);
+    Quad line;
+    initQuad(line, colour | 0xFF000000u, x, y + underlinePosition, penX, underlineThickness, 0, 0);
+    drawQuad(context, line);
+  }
+  return penX;
+}
+
+Font* loadFontResource(Context& context, const char* name, float pixelSize) {
+  if (!name) return nullptr;
+  Platform::Resource resource = Platform::findResource(name, "TTF");
+  if (!resource) return nullptr;
+  try {
+    return new Font(context.device(), resource.data, resource.size, pixelSize);
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+float measureText(const Font* font, const char* text, int length) {
+  return font ? font->measure(text, length) : 0;
+}
+
+float drawText(const Font* font, Context& context, const char* text, int length, float x, float y, uint32_t colour,
+               bool underline) {
+  return font ? font->drawText(context, text, length, x, y, colour, underline) : 0;
+}
+
+}  // namespace VexBlit

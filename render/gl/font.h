@@ -1,0 +1,60 @@
+// Glyph-atlas text: fonts built from the module's TrueType resource, measured and drawn as one quad per glyph.
+#pragma once
+
+#include <cstdint>
+
+#include "render/gl/drawing.h"
+#include "render/gl/font_atlas.h"
+
+namespace VexBlit {
+
+// Process-wide, set from the system's settings each time a font is made: draw text in three colour passes
+// (sub-pixel), and the panel's sub-pixel order (red-green-blue, else blue-green-red).
+extern bool subpixelText;
+extern bool subpixelRgb;
+
+class Font {
+ public:
+  // Builds the atlas texture on the device. Throws Exception when FreeType fails.
+  Font(Device& device, const uint8_t* fontData, size_t size, float pixelSize);
+  Font(const Font&) = delete;
+  Font& operator=(const Font&) = delete;
+  // The owner releases the atlas texture (releaseAtlas) while the device exists, then deletes the font.
+  ~Font() = default;
+  void releaseAtlas();
+
+  // Width in pixels of the widest line; length -1 for a zero-terminated string.
+  float measure(const char* text, int length) const;
+  // Draws with the baseline of the first line at y; colour 0x00RRGGBB, drawn opaque. Returns the pen advance
+  // of the last line in pixels.
+  float drawText(Context& context, const char* text, int length, float x, float y, uint32_t colour,
+                 bool underline) const;
+
+  Glyph glyphs[kGlyphCount];
+  uint32_t columns = 0;
+  float lineHeight = 0;
+  float underlinePosition = 0;
+  float underlineThickness = 0;
+  Device* device = nullptr;
+  StaticTexture* atlas = nullptr;  // owned
+};
+
+// The font of that name among the module's "TTF" resources at pixelSize, or null when the resource is missing
+// or the font cannot be built (text is then simply not drawn).
+Font* loadFontResource(Context& context, const char* name, float pixelSize);
+
+// The calls controls make: a null font measures 0 and draws nothing.
+float measureText(const Font* font, const char* text, int length);
+float drawText(const Font* font, Context& context, const char* text, int length, float x, float y, uint32_t colour,
+               bool underline);
+
+// How the desktop wants text smoothed: sub-pixel or grey, and in which order. One backend file per platform.
+struct SubpixelSettings {
+  bool text = false;
+  bool rgb = true;
+};
+SubpixelSettings readSubpixelSettings(Device& device);
+// The X11 reading: Xft.antialias and Xft.rgba (rgb, bgr, anything else grey) from a resource-manager string.
+SubpixelSettings subpixelFromXResources(const char* resources);
+
+}  // namespace VexBlit
