@@ -53,6 +53,8 @@ intptr_t PluginHost::dispatch(int32_t opcode, int32_t index, intptr_t value, voi
 }
 
 void PluginHost::start(float sampleRate, int32_t blockSize) {
+  sampleRate_ = sampleRate;
+  blockSize_ = blockSize;
   dispatch(effOpen);
   dispatch(effSetSampleRate, 0, 0, nullptr, sampleRate);
   dispatch(effSetBlockSize, 0, blockSize);
@@ -140,7 +142,8 @@ intptr_t PluginHost::callback(AEffect*, int32_t opcode, int32_t index, intptr_t 
     case audioMasterUpdateDisplay: ++updateDisplayCalls; return 1;
     case audioMasterBeginEdit: ++beginEditCalls; return 1;
     case audioMasterEndEdit: ++endEditCalls; return 1;
-    case audioMasterGetSampleRate: return 44100;
+    case audioMasterGetSampleRate: return (intptr_t)sampleRate_;
+    case audioMasterGetBlockSize: return blockSize_;
     case audioMasterCurrentId: return 0;
     default: return 0;
   }

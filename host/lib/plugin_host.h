@@ -76,6 +76,8 @@ class PluginHost {
   void* module_ = nullptr;
   AEffect* effect_ = nullptr;
   intptr_t hostVersion_ = kVstVersion;
+  float sampleRate_ = 44100.0f;  // what start() set, answered to GetSampleRate
+  int32_t blockSize_ = 512;      // what start() set, answered to GetBlockSize
   bool haveTime_ = false;
   VstTimeInfo time_{};
   std::vector<VstMidiEvent> midi_;

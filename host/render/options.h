@@ -1,0 +1,44 @@
+// The renderer's command line: what it may say and how it is read.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace Render {
+
+// A command line the renderer cannot act on; the message is one line for the user.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+enum class SampleFormat { Float, Pcm24, Pcm16 };
+
+struct ParamSetting {
+  std::string name;
+  float value;  // normalized 0..1
+};
+
+struct RenderOptions {
+  std::string input;       // the MIDI file
+  std::string output;      // the WAV file
+  std::string plugin;      // empty: the plug-in beside the executable
+  std::string preset;      // chunk, .fxp or .fxb to load first
+  std::string savePreset;  // .fxp to write after the settings
+  int sampleRate = 44100;
+  int blockSize = 512;
+  std::vector<ParamSetting> settings;
+  std::optional<double> tailSeconds;  // none: until the output falls silent
+  SampleFormat format = SampleFormat::Pcm24;
+  bool help = false;
+};
+
+// Reads the arguments after the program name. Throws UsageError.
+RenderOptions parseOptions(const std::vector<std::string>& args);
+
+std::string usageText();
+const char* formatName(SampleFormat format);
+
+}  // namespace Render

@@ -1,0 +1,92 @@
+// Preset loading and saving through the plug-in's chunk calls, and parameters set by their names.
+#include "host/render/plugin_state.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <strings.h>
+
+#include "host/lib/fx_preset.h"
+#include "host/render/file_error.h"
+
+namespace Render {
+namespace {
+
+std::string systemReason() { return std::strerror(errno); }
+
+void requireChunks(Host::PluginHost& host, const std::string& path) {
+  if (!(host.effect()->flags & effFlagsProgramChunks))
+    throw Host::PresetError(path + ": the plug-in does not exchange its state as a chunk");
+}
+
+std::string parameterList(Host::PluginHost& host) {
+  std::string list;
+  for (int32_t i = 0; i < host.effect()->numParams; ++i) list += (i ? ", " : "") + host.paramName(i);
+  return list.empty() ? "none" : list;
+}
+
+}  // namespace
+
+std::vector<uint8_t> readWholeFile(const std::string& path) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) throw FileError("cannot open " + path + ": " + systemReason());
+  std::vector<uint8_t> bytes;
+  uint8_t buffer[65536];
+  size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof(buffer), f)) > 0) bytes.insert(bytes.end(), buffer, buffer + got);
+  bool failed = std::ferror(f) != 0;
+  std::fclose(f);
+  if (failed) throw FileError("cannot read " + path);
+  return bytes;
+}
+
+void writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) throw FileError("cannot write " + path + ": " + systemReason());
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  ok = std::fclose(f) == 0 && ok;
+  if (!ok) throw FileError("cannot write " + path + ": " + systemReason());
+}
+
+void loadPreset(Host::PluginHost& host, const std::string& path) {
+  requireChunks(host, path);
+  Host::PresetFile preset;
+  try {
+    preset = Host::readPresetFile(readWholeFile(path));
+  } catch (const Host::PresetError& e) {
+    throw Host::PresetError(path + ": " + e.what());
+  }
+  int32_t id = host.effect()->uniqueID;
+  if (preset.kind != Host::PresetKind::RawChunk && preset.fxID != id)
+    throw Host::PresetError(path + ": the preset is for plug-in ID '" + Host::fourCCText(preset.fxID) +
+                            "', this plug-in is '" + Host::fourCCText(id) + "'");
+  host.setChunk(preset.chunk, preset.kind != Host::PresetKind::Bank);
+}
+
+int32_t findParameter(Host::PluginHost& host, const std::string& name) {
+  int32_t exact = host.findParam(name);
+  if (exact >= 0) return exact;
+  for (int32_t i = 0; i < host.effect()->numParams; ++i)
+    if (strcasecmp(host.paramName(i).c_str(), name.c_str()) == 0) return i;
+  return -1;
+}
+
+void applySettings(Host::PluginHost& host, const std::vector<ParamSetting>& settings) {
+  for (const ParamSetting& s : settings) {
+    int32_t index = findParameter(host, s.name);
+    if (index < 0)
+      throw UsageError("--set: the plug-in has no parameter \"" + s.name + "\" (it has: " + parameterList(host) + ")");
+    host.setParameter(index, s.value);
+  }
+}
+
+void savePreset(Host::PluginHost& host, const std::string& path) {
+  requireChunks(host, path);
+  AEffect* effect = host.effect();
+  std::vector<uint8_t> chunk = host.getChunk(true);
+  if (chunk.empty()) throw Host::PresetError(path + ": the plug-in gave an empty state chunk");
+  std::string name = host.text(effGetProgramName);
+  writeWholeFile(path, Host::writeProgramFile(effect->uniqueID, effect->version, effect->numParams, name, chunk));
+}
+
+}  // namespace Render

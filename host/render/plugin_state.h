@@ -1,0 +1,28 @@
+// The plug-in's state from the command line: preset files in, parameter settings, a program file out.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/lib/plugin_host.h"
+#include "host/render/options.h"
+
+namespace Render {
+
+// Whole files; both throw FileError naming the path and the system's reason.
+std::vector<uint8_t> readWholeFile(const std::string& path);
+void writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// Loads a bare chunk, a program file or a bank file into the plug-in. Throws PresetError or FileError.
+void loadPreset(Host::PluginHost& host, const std::string& path);
+
+// Finds a parameter by name: exactly, else ignoring case. -1 when there is none.
+int32_t findParameter(Host::PluginHost& host, const std::string& name);
+// Sets each parameter in order. Throws UsageError for a name the plug-in does not have, listing those it has.
+void applySettings(Host::PluginHost& host, const std::vector<ParamSetting>& settings);
+
+// Writes the current state as a program file with the plug-in's ID and version.
+void savePreset(Host::PluginHost& host, const std::string& path);
+
+}  // namespace Render
