@@ -3,12 +3,42 @@
 
 #include <cstdint>
 
+#include "synth/decimator.h"
+#include "synth/exp2_table.h"
+#include "synth/ladder.h"
+
 namespace Synth {
 
 // What the instrument hands the filter section for one block.
 struct FilterControls {
   double cutoff, reso, decay, envmod, accent;  // normalized parameter values
   bool gate, retrigger, accented;
+};
+
+// A 50 Hz one-pole: y <- b x + b x_prev - c y_prev.
+struct OnePole {
+  double in = 0.0, out = 0.0;
+  double run(double x, double b, double c) {
+    out = b * x + b * in - c * out;
+    in = x;
+    return out;
+  }
+};
+
+struct BiquadCoefficients {
+  double a1 = 0.0, a2 = 0.0, b0 = 0.0, b1 = 0.0, b2 = 0.0;
+};
+
+// Direct form II.
+struct Biquad {
+  double z1 = 0.0, z2 = 0.0;
+  double run(double x, const BiquadCoefficients& k) {
+    const double z0 = x - k.a1 * z1 - k.a2 * z2;
+    const double y = k.b0 * z0 + k.b1 * z1 + k.b2 * z2;
+    z2 = z1;
+    z1 = z0;
+    return y;
+  }
 };
 
 class FilterSection {
@@ -18,6 +48,37 @@ class FilterSection {
   void reset();
   // Reads 5 * frames ticks from work and writes the output sample i into work[i].
   void render(double* work, int32_t frames, const FilterControls& controls);
+
+  double decayLevel() const { return decay_; }
+  double gateLevel() const { return gateLevel_; }
+  double decayFactor() const { return decayFactor_; }
+
+ private:
+  struct Sample;  // the control path's results for one output sample
+  void startBlock(const FilterControls& controls);
+  Sample controlPath(const FilterControls& controls);
+  double cutoffScale(double octaves);
+  void setResonance(double rs);
+
+  double fs_ = 44100.0;
+  double decay_ = 0.0;        // decay envelope H: 1 at a note start
+  double gateLevel_ = 0.0;    // gate level G: 1 at a note start, fades with a 2 s time constant while held
+  double sweep_ = 0.0;        // sweep S: slow follower of the accent envelope
+  double decayFactor_ = 1.0;  // per sample, from the block's decay time
+  double gateFactor_ = 1.0;   // e^(-1 / (2 fs))
+  OnePole gateSmooth_, accentEnv_, resoSmooth_, cutoffSmooth_, envmodSmooth_, accentSmooth_;
+  double smoothB_ = 0.0, smoothC_ = 0.0;
+  Biquad cutoffFilter_, highPass1_, highPass2_;
+  BiquadCoefficients cutoffK_, highPass1K_, highPass2K_;
+  double releaseRate_ = 0.0;  // sweep release: 1 - e^(-1 / (0.1 fs))
+  double hzScale_ = 0.0;      // 11025 / fs
+  // What depends on the smoothed resonance alone, kept while it does not move.
+  double lastReso_ = -1.0;
+  double attackRate_ = 0.0;  // sweep attack: 25 ms at full resonance, 50 ms at none
+  double divider1_ = 0.0, divider2_ = 0.0;
+  Ladder ladder_;
+  Decimator decimator_;
+  const Exp2Tables* exp2_;
 };
 
 }  // namespace Synth

@@ -1,0 +1,110 @@
+// Kernel table construction by FFT and the process-wide copies that spare later instances the transforms.
+#include "synth/kernel_tables.h"
+
+#include <cmath>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include "synth/fft.h"
+
+namespace Synth {
+namespace {
+
+constexpr int kKernelBits = 17;                           // log2 kKernelSize
+constexpr double kWindowStep = 2.396863267686821e-05;     // pi / 131071: the window spans the whole period
+
+// One period of the test signal, sampled at the centres of the ticks.
+void fillTestSignal(KernelShape shape, std::vector<Complex>& data) {
+  const int32_t n = kKernelSize;
+  for (int32_t i = 0; i < n; ++i) {
+    const double u = (i + 0.5) / n;
+    double x;
+    if (shape == KernelShape::Step) {
+      x = i < n / 2 ? u : u - 1.0;
+    } else {
+      const double v = i < n / 2 ? u + 0.5 : u - 0.5;
+      x = 32.0 * (1.0 / 12.0 - v / 2.0 + v * v / 2.0);
+    }
+    data[(size_t)i] = Complex(x, 0.0);
+  }
+}
+
+// Keeps only what lies above about b cycles per tick: the lowest bins go, a raised-cosine ramp follows.
+// The forward transform left bin k at the bit-reversed position.
+void shapeSpectrum(double b, std::vector<Complex>& data) {
+  const double m = 32.0 * b;
+  const double k0 = 0.9 * m;
+  const int32_t top = (int32_t)std::ceil(m);
+  for (int32_t k = 0; k < top && k < kKernelSize; ++k) {
+    const double gain = k < k0 ? 0.0 : (1.0 - std::cos((k - k0) * M_PI / (3.2 * b))) / 2.0;
+    const uint32_t mirror = (uint32_t)(kKernelSize - k) % (uint32_t)kKernelSize;
+    data[bitReverse((uint32_t)k, kKernelBits)] *= gain;
+    if (mirror != (uint32_t)k) data[bitReverse(mirror, kKernelBits)] *= gain;
+  }
+}
+
+// Sample i becomes tap (i div 4096) of phase (i mod 4096).
+void windowAndStore(const std::vector<Complex>& data, KernelTable& out) {
+  const double scale = 1.0 / kKernelSize;
+  for (int32_t i = 0; i < kKernelSize; ++i) {
+    const double w = nuttall(i * kWindowStep);
+    out[(size_t)(kKernelTaps * (i % kKernelPhases) + i / kKernelPhases)] = w * (data[(size_t)i].real() * scale);
+  }
+}
+
+struct SoftStepEntry {
+  double sampleRate;
+  std::shared_ptr<const KernelTable> table;
+};
+
+constexpr size_t kSoftStepRatesKept = 4;
+
+}  // namespace
+
+double nuttall(double theta) {
+  return 0.355768 - 0.487396 * std::cos(2.0 * theta) + 0.144232 * std::cos(4.0 * theta) -
+         0.012604 * std::cos(6.0 * theta);
+}
+
+void buildKernelTable(KernelShape shape, double b, KernelTable& out) {
+  std::vector<Complex> data((size_t)kKernelSize);  // 2 MB of scratch, freed on return
+  fillTestSignal(shape, data);
+  fftForward(data.data(), kKernelSize);
+  shapeSpectrum(b, data);
+  fftInverse(data.data(), kKernelSize);
+  windowAndStore(data, out);
+}
+
+const KernelTable& stepKernel() {
+  static const std::unique_ptr<KernelTable> table = [] {
+    auto t = std::make_unique<KernelTable>();
+    buildKernelTable(KernelShape::Step, 0.125, *t);
+    return t;
+  }();
+  return *table;
+}
+
+const KernelTable& cornerKernel() {
+  static const std::unique_ptr<KernelTable> table = [] {
+    auto t = std::make_unique<KernelTable>();
+    buildKernelTable(KernelShape::Corner, 0.125, *t);
+    return t;
+  }();
+  return *table;
+}
+
+std::shared_ptr<const KernelTable> softStepKernel(double sampleRate) {
+  static std::mutex mutex;
+  static std::vector<SoftStepEntry> kept;
+  std::lock_guard<std::mutex> lock(mutex);
+  for (const SoftStepEntry& entry : kept)
+    if (entry.sampleRate == sampleRate) return entry.table;
+  auto table = std::make_shared<KernelTable>();
+  buildKernelTable(KernelShape::Step, 1000.0 / (5.0 * sampleRate), *table);
+  if (kept.size() == kSoftStepRatesKept) kept.erase(kept.begin());
+  kept.push_back({sampleRate, table});
+  return table;
+}
+
+}  // namespace Synth

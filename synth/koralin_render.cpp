@@ -1,0 +1,35 @@
+// Koralin::render: one sub-block through oscillator and filter section, under the engine's floating-point mode.
+#include <xmmintrin.h>
+
+#include <algorithm>
+
+#include "synth/koralin.h"
+
+namespace {
+// All exceptions masked, flush-to-zero and denormals-are-zero on, rounding toward zero.
+constexpr unsigned kEngineCsr = 0xFFC0;
+constexpr unsigned kExceptionFlags = 0x3F;
+}  // namespace
+
+bool Koralin::render(bool, const PlugCore::TransportInfo&, double**, double** outputs, int32_t frames) {
+  if (work_ == nullptr) return true;
+  const unsigned savedCsr = _mm_getcsr();
+  _mm_setcsr(kEngineCsr);
+  const bool square = paramCount() > kWave && paramValue(kWave) > 0.5;
+  const double tune = paramCount() >= 2 ? paramValue(kTune) : 0.0;
+  const double pitch = (double)currentNote_ + bendSemitones();
+  const Synth::FilterControls controls{paramValue(kCutoff), paramValue(kReso), accent_ ? 0.0 : paramValue(kDecay),
+                                       paramValue(kEnvmod), paramValue(kAccent), gate_, retrigger_, accent_};
+  // The work buffer holds five ticks per frame of the prepared block size; a longer call goes in pieces.
+  const int32_t piece = std::max<int32_t>(workLength_ / 5, 1);
+  for (int32_t start = 0; start < frames && workLength_ >= 5; start += piece) {
+    const int32_t n = std::min(piece, frames - start);
+    oscillator_.render(work_, slide_, square, pitch, tune, n, *this);
+    filter_.render(work_, n, controls);
+    std::copy(work_, work_ + n, outputs[0] + start);
+    std::copy(work_, work_ + n, outputs[1] + start);
+  }
+  retrigger_ = false;
+  _mm_setcsr(savedCsr & ~kExceptionFlags);
+  return true;
+}

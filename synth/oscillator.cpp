@@ -1,0 +1,135 @@
+// Oscillator: per tick a drifting threshold, a glided pitch, kernels at every wrap and edge, and the naive value.
+#include "synth/oscillator.h"
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+namespace Synth {
+
+namespace {
+// A fundamental at or above the tick rate is all alias; capping the increment there keeps the wrap loop to about one
+// kernel per tick whatever bend range a controller asks for.
+constexpr double kMaxIncrement = 1.0;
+constexpr int32_t kLineRewind = 224;  // kernels are added at index <= 224, so they end by entry 255
+
+// Crossing fractions lie in [0, 1] in exact arithmetic; rounding (or a degenerate slope) may push them out.
+inline double clampFraction(double f) {
+  if (f >= 0.0) return f <= 1.0 ? f : 1.0;
+  return f < 0.0 ? 0.0 : 1.0;  // NaN counts as "at this tick"
+}
+}  // namespace
+
+struct Oscillator::Tick {
+  double v;     // threshold of this tick
+  double diff;  // v - previous threshold
+  double d;     // increment
+  double h;     // shape: the low part's share of the square's period
+};
+
+Oscillator::Oscillator() : step_(stepKernel()), corner_(cornerKernel()), exp2_(&exp2Tables()) {
+  soft_.fill(0.0);
+  reset();
+}
+
+void Oscillator::prepare(double sampleRate) {
+  soft_ = *softStepKernel(sampleRate);
+  pitchScale_ = 440.0 / (5.0 * sampleRate);
+  glideCoef_ = 1.0 - std::exp(-1.0 / (0.1 * sampleRate));
+  const double t = std::tan(10.0 * M_PI / sampleRate);
+  driftC_ = (t - 1.0) / (t + 1.0);
+  driftG_ = 0.5 * std::sqrt((driftC_ + 2.0) * driftC_ + 1.0);
+  cachedGlide_ = 0.0;
+  cachedIncrement_ = std::fmin(exp2Table(*exp2_, 0.0) * pitchScale_, kMaxIncrement);
+}
+
+void Oscillator::reset() {
+  std::memset(line_, 0, sizeof line_);
+  index_ = 0;
+  glided_ = 0.0;
+  phase_ = 0.0;
+  prevThreshold_ = 1.0;
+  prevShape_ = 1.0;
+  high_ = false;
+  driftIn_ = 0.0;
+  driftOut_ = 0.0;
+}
+
+void Oscillator::addKernel(const KernelTable& table, double amplitude, double fraction) {
+  const double position = (1.0 - fraction) * 4096.0;
+  const int32_t p = position < 4095.0 ? (position > 0.0 ? (int32_t)position : 0) : 4095;
+  const double* k = &table[(size_t)(kKernelTaps * p)];
+  double* line = line_ + index_;
+  for (int32_t i = 0; i < kKernelTaps; ++i) line[i] += amplitude * k[i];
+}
+
+void Oscillator::wrap(const Tick& t, bool square) {
+  while (phase_ > t.v) {
+    const double f = clampFraction((phase_ - t.d - prevThreshold_) / (t.diff - t.d));
+    const double crossing = prevThreshold_ + f * t.diff;
+    if (square) {
+      addKernel(soft_, -0.7 * (1.0 - t.h), f);
+      addKernel(step_, -0.7 * t.h, f);
+      addKernel(corner_, 0.5 * (1.0 - t.h) * t.d, f);
+    } else {
+      addKernel(step_, -crossing, f);
+    }
+    phase_ = phase_ - crossing;
+    high_ = false;
+  }
+}
+
+// The low part rises slowly until the phase passes v h, then the wave jumps to its high part.
+double Oscillator::squareValue(const Tick& t) {
+  if (high_) return 0.35;
+  if (phase_ > t.v * t.h) {
+    const double f2 = clampFraction((phase_ - t.d - prevThreshold_ * t.h) /
+                                    (t.h * t.v - prevThreshold_ * prevShape_ - t.d));
+    addKernel(step_, 0.7 - (prevThreshold_ + f2 * t.diff) * 0.501 * (1.0 - t.h), f2);
+    addKernel(corner_, -0.5 * (1.0 - t.h) * t.d, f2);
+    high_ = true;
+  }
+  return high_ ? 0.35 : (1.0 - t.h) * phase_ - 0.35;
+}
+
+void Oscillator::emit(double naive, double* out) {
+  if (index_ >= kLineRewind) {
+    std::memcpy(line_, line_ + kLineRewind, 32 * sizeof(double));
+    std::memset(line_ + 32, 0, (256 - 32) * sizeof(double));
+    index_ = 0;
+  }
+  line_[index_ + 16] += naive;
+  *out = line_[index_];
+  ++index_;
+}
+
+void Oscillator::render(double* out, bool slide, bool square, double pitch, double tune, int32_t frames,
+                        PlugCore::Random& random) {
+  const double target = (pitch - 93.0) / 12.0 + 2.0 * tune;
+  const double shapeTarget = 1.0 - exp2Table(*exp2_, -pitch / 69.0);
+  const int32_t ticks = 5 * frames;
+  for (int32_t n = 0; n < ticks; ++n) {
+    Tick t;
+    const double r = (2.0 * random.nextRandom() - 1.0) * 0.05 + 1.0;
+    t.v = driftG_ * driftIn_ + driftG_ * r - driftC_ * driftOut_;
+    driftIn_ = r;
+    driftOut_ = t.v;
+    t.diff = t.v - prevThreshold_;
+    glided_ = slide ? glided_ + (target - glided_) * glideCoef_ : target;
+    if (glided_ != cachedGlide_) {
+      cachedGlide_ = glided_;
+      cachedIncrement_ = std::fmin(exp2Table(*exp2_, glided_) * pitchScale_, kMaxIncrement);
+    }
+    t.d = cachedIncrement_;
+    phase_ = phase_ + t.d;
+    t.h = driftG_ * shapeIn_ + driftG_ * shapeTarget - driftC_ * shapeOut_;
+    shapeIn_ = shapeTarget;
+    shapeOut_ = t.h;
+    wrap(t, square);
+    emit(square ? squareValue(t) : phase_ - 0.5, out + n);
+    prevThreshold_ = t.v;
+    prevShape_ = t.h;
+  }
+}
+
+}  // namespace Synth
