@@ -1,0 +1,23 @@
+# koralin_add_rc_resources(<target> NAME|TYPE|PATH ...): gives a Windows target plugin/koralin.rc with those files
+# as named resources, through a list of resource lines written at configure time.
+function(koralin_add_rc_resources target)
+  set(out "${CMAKE_CURRENT_BINARY_DIR}/koralin_resources.rc")
+  set(rc "${PROJECT_SOURCE_DIR}/plugin/koralin.rc")
+  string(REPLACE "." "," version "${PROJECT_VERSION}.0")
+  set(body "// Generated at configure time: the module's embedded resources.\n")
+  string(APPEND body "#define KORALIN_VERSION_RC ${version}\n")
+  set(files "")
+  foreach(entry IN LISTS ARGN)
+    string(REPLACE "|" ";" parts "${entry}")
+    list(GET parts 0 name)
+    list(GET parts 1 type)
+    list(GET parts 2 path)
+    # The type is quoted so the resource compiler keeps it a name ("PNG"), never a number.
+    string(APPEND body "${name} \"${type}\" \"${path}\"\n")
+    list(APPEND files "${path}")
+  endforeach()
+  file(CONFIGURE OUTPUT "${out}" CONTENT "${body}" @ONLY)
+  target_sources(${target} PRIVATE "${rc}")
+  target_include_directories(${target} PRIVATE "${CMAKE_CURRENT_BINARY_DIR}")
+  set_property(SOURCE "${rc}" APPEND PROPERTY OBJECT_DEPENDS "${out}" ${files})
+endfunction()
