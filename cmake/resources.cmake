@@ -1,5 +1,5 @@
 # koralin_resource_table(<target> ENTRIES NAME|TYPE|PATH ...): a static library holding those files as the
-# module's resource table. Each module links exactly one such table.
+# module's resource table (an object library, so the table is linked whatever the order). Each module links one.
 function(koralin_resource_table target)
   cmake_parse_arguments(ARG "" "" "ENTRIES" ${ARGN})
   set(out "${CMAKE_CURRENT_BINARY_DIR}/${target}.cpp")
@@ -14,6 +14,6 @@ function(koralin_resource_table target)
     COMMAND ${CMAKE_COMMAND} "-DOUT=${out}" "-DENTRIES=${entries_arg}" -P "${PROJECT_SOURCE_DIR}/cmake/embed_resources.cmake"
     DEPENDS ${deps} "${PROJECT_SOURCE_DIR}/cmake/embed_resources.cmake"
     COMMENT "Embedding resources for ${target}" VERBATIM)
-  add_library(${target} STATIC "${out}")
+  add_library(${target} OBJECT "${out}")
   target_include_directories(${target} PRIVATE "${PROJECT_SOURCE_DIR}")
 endfunction()

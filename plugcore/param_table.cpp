@@ -2,12 +2,18 @@
 #include "plugcore/param_table.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace PlugCore {
 
 uint32_t quantize(float x) {
   // Out-of-contract values are clamped; NaN counts as 0.
   double v = x > 0.0f ? (double)x : 0.0;
+  // A value that is already one of the steps keeps its step. Without this, the single-precision rounding of
+  // n / 64000 near the top of the range pushes x * 64001 past n + 1, and reading a value and writing it back
+  // (a host's automation pass, a saved and reloaded chunk) would move it up a step.
+  const double k = std::floor(v * 64000.0 + 0.5);
+  if (k <= 64000.0 && (float)(k / 64000.0) == x) return (uint32_t)k;
   return (uint32_t)std::min(v * 64001.0, 64000.0);
 }
 

@@ -43,7 +43,7 @@ void Plug::handleEvent(const VstEvent& event) {
         noteOff(d1, 100);
       }
       break;
-    case 0xB0: handleController(0xB000 + d1, d2); break;
+    case 0xB0: handleController(controllerKeyFor(d1), d2); break;
     case 0xC0:
       if (programCount() > 0) {
         setProgram(d1 % programCount());

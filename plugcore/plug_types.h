@@ -36,8 +36,9 @@ class IParamNotify {
   ~IParamNotify() = default;
 };
 
-// A learnt MIDI controller: 0xB0 in the high byte, the controller number in the low byte; -1 for none.
+// A learnt MIDI controller: a 16-bit number with 0xB0 in the high byte and the controller number in the low
+// byte, kept sign-extended in 32 bits (as a chunk stores it); -1 for none.
 constexpr int32_t kNoController = -1;
-constexpr int32_t controllerKeyFor(int controller) { return 0xB000 | (controller & 0x7F); }
+constexpr int32_t controllerKeyFor(int controller) { return (int32_t)(int16_t)(0xB000 | (controller & 0x7F)); }
 
 }  // namespace PlugCore
