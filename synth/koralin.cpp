@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "plugcore/factory.h"
 
 namespace {
 
@@ -17,10 +16,6 @@ constexpr ParamDef kParams[kKoralinParamCount] = {
 };
 
 }  // namespace
-
-namespace PlugCore {
-Plug* createInstrument(audioMasterCallback hostCallback) { return new Koralin(hostCallback); }
-}  // namespace PlugCore
 
 Koralin::Koralin(audioMasterCallback hostCallback)
     : Plug(hostCallback, 8, kKoralinParamCount, "Koralin", 0),

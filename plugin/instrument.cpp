@@ -1,0 +1,5 @@
+// The one instrument this module makes.
+#include "plugcore/factory.h"
+#include "synth/koralin.h"
+
+PlugCore::Plug* PlugCore::createInstrument(audioMasterCallback hostCallback) { return new Koralin(hostCallback); }
