@@ -1,0 +1,19 @@
+// Counts calls of the global operator new while a scope is open (the test binary replaces operator new).
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+
+namespace AllocCounter {
+extern std::atomic<bool> counting;
+extern std::atomic<long> count;
+
+struct Scope {
+  Scope() {
+    count = 0;
+    counting = true;
+  }
+  ~Scope() { counting = false; }
+  long allocations() const { return count.load(); }
+};
+}  // namespace AllocCounter

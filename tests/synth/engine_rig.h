@@ -1,0 +1,74 @@
+// Drives an oscillator and a filter section as the instrument does: note flags, parameters, the block frame.
+#pragma once
+
+#include <xmmintrin.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "bench/acid_pattern.h"
+#include "plugcore/random.h"
+#include "synth/filter_section.h"
+
+template <class Osc, class Filter>
+class EngineRig {
+ public:
+  EngineRig(Osc& osc, Filter& filter, int32_t maxBlock) : osc_(osc), filter_(filter), work_((size_t)maxBlock * 5) {}
+
+  void noteOn(int32_t note, int32_t velocity) {
+    const bool wasGate = gate;
+    this->note = (uint8_t)note;
+    slide = wasGate;
+    retrigger = retrigger || !wasGate;
+    accent = (int8_t)velocity > 100;
+    gate = true;
+  }
+  void noteOff(int32_t n) {
+    if ((uint8_t)n == note) gate = false;
+  }
+
+  // One sub-block, under the engine's floating-point mode.
+  void render(double* out, int32_t frames) {
+    const unsigned saved = _mm_getcsr();
+    _mm_setcsr(0xFFC0);
+    osc_.render(work_.data(), slide, params[0] > 0.5f, note + bend, params[1], frames, random);
+    const Synth::FilterControls c{params[2], params[3], accent ? 0.0 : params[4], params[5], params[6],
+                                  gate, retrigger, accent};
+    filter_.render(work_.data(), frames, c);
+    retrigger = false;
+    std::copy(work_.begin(), work_.begin() + frames, out);
+    _mm_setcsr(saved & ~0x3Fu);
+  }
+
+  // Renders `total` frames of the events in blocks of at most `block`, cut at every event time.
+  std::vector<double> play(const std::vector<Acid::Event>& events, int64_t total, int32_t block) {
+    std::vector<double> out((size_t)total);
+    size_t next = 0;
+    for (int64_t pos = 0; pos < total;) {
+      while (next < events.size() && events[next].frame <= pos) apply(events[next++]);
+      int64_t end = std::min<int64_t>(pos + block, total);
+      if (next < events.size()) end = std::min<int64_t>(end, events[next].frame);
+      render(out.data() + pos, (int32_t)(end - pos));
+      pos = end;
+    }
+    return out;
+  }
+
+  void apply(const Acid::Event& e) {
+    if (e.kind == Acid::Kind::NoteOn) noteOn(e.index, (int32_t)e.value);
+    else if (e.kind == Acid::Kind::NoteOff) noteOff(e.index);
+    else params[e.index] = e.value;
+  }
+
+  PlugCore::Random random;
+  float params[7] = {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f};
+  double bend = 0.0;
+  uint8_t note = 69;
+  bool gate = false, retrigger = false, slide = false, accent = false;
+
+ private:
+  Osc& osc_;
+  Filter& filter_;
+  std::vector<double> work_;
+};
