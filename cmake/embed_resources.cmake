@@ -1,4 +1,7 @@
 # Writes a C++ file holding the given files as a resource table: cmake -DOUT=file.cpp -DENTRIES="NAME|TYPE|PATH;..." -P
+# The entries arrive with their separators escaped (one argument through the build tool's shell): unescape them,
+# or only the first entry would be embedded.
+string(REPLACE "\\;" ";" ENTRIES "${ENTRIES}")
 set(body "// Generated at build time: the module's embedded resources.\n#include \"platform/resources.h\"\n\n")
 set(table "")
 set(index 0)
