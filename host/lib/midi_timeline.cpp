@@ -4,13 +4,18 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
 
 namespace Host {
 namespace {
 
 constexpr uint32_t kDefaultMicrosPerQuarter = 500000;  // 120 BPM until the file says otherwise
 
-int64_t toSample(double seconds, double sampleRate) { return std::llround(seconds * sampleRate); }
+int64_t toSample(double seconds, double sampleRate) {
+  if (!(seconds <= MidiTimeline::kMaxSeconds))
+    throw SongTooLong("the song runs longer than 24 hours (an event at " + std::to_string((long long)seconds) + " s)");
+  return std::llround(seconds * sampleRate);
+}
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <stdexcept>
 #include <vector>
 
 #include "host/lib/midi_file.h"
@@ -24,8 +25,17 @@ struct TempoSegment {
   double bpm;
 };
 
+// A file whose events lie further out than any song could (a sample position would not even fit 64 bits).
+class SongTooLong : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 class MidiTimeline {
  public:
+  static constexpr double kMaxSeconds = 24 * 3600;
+
+  // Throws SongTooLong when an event or tempo change lies beyond kMaxSeconds.
   MidiTimeline(const MidiFile& file, double sampleRate);
 
   const std::vector<TimedMidi>& events() const { return events_; }

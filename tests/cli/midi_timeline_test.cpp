@@ -73,3 +73,16 @@ TEST(MidiTimeline, DefaultTempoAndSmpteTime) {
   EXPECT_DOUBLE_EQ(smpte.quarterAt(96000), 2.0);   // two seconds at 60 BPM
   EXPECT_DOUBLE_EQ(smpte.quarterAt(144000), 4.0);  // then one second at 120 BPM
 }
+
+TEST(MidiTimeline, SongsBeyondADayAreRefused) {
+  auto oneNoteAt = [](uint32_t tick) {
+    MidiTrackWriter t;
+    t.tempo(0, 0xFFFFFF);  // 16.78 s a quarter, at one tick per quarter
+    t.noteOn(tick, 0, 36, 100);
+    t.endOfTrack();
+    return parseMidiFile(writeMidiFile(0, 1, {t}));
+  };
+  EXPECT_EQ(MidiTimeline(oneNoteAt(5000), 8000).lastEventSample(), 671088600);  // 23.3 hours
+  EXPECT_THROW(MidiTimeline(oneNoteAt(5200), 8000), SongTooLong);
+  EXPECT_THROW(MidiTimeline(oneNoteAt(0x0FFFFFFF), 384000), SongTooLong);
+}
