@@ -56,6 +56,9 @@ class GLTest : public ::testing::Test {
   VexBlit::GLDevice* device = nullptr;
 };
 
+// The test display, opened once per process; null when there is none.
+XDisplay* sharedDisplay();
+
 // A quad from (x, y) of size w by h in one colour under a shader with combine mode 0 and the given blend.
 void fillRect(Context& context, uint32_t blend, float x, float y, float w, float h, uint32_t colour);
 
