@@ -1,18 +1,20 @@
 // A test instrument that turns what the host sends into sound: each note event becomes one sample at its
 // position (+note for a start, -note for a release) on the left; the right carries the transport's song
-// position in thousandths of a quarter note while "clock" is above 0.5; "Hum" adds a constant to the left.
+// position in thousandths of a quarter note while "clock" is above 0.5; "Hum" adds a constant to the left;
+// "poison" above 0.5 makes the first sample of every call not a number.
 #include <cstring>
 
 #include "vst/aeffect.h"
 
 namespace {
 
-constexpr int32_t kParams = 2;
+constexpr int32_t kParams = 3;
+const char* const kNames[kParams] = {"clock", "Hum", "poison"};
 
 struct Probe {
   AEffect effect{};
   audioMasterCallback host = nullptr;
-  float params[kParams] = {0, 0};
+  float params[kParams] = {0, 0, 0};
   VstEvents* events = nullptr;
   double sampleRate = 44100;
 };
@@ -26,7 +28,7 @@ intptr_t VSTCALLBACK dispatcher(AEffect* e, int32_t opcode, int32_t index, intpt
   switch (opcode) {
     case effClose: delete p; return 1;
     case effSetSampleRate: p->sampleRate = opt; return 1;
-    case effGetParamName: copyText(ptr, index == 0 ? "clock" : "Hum"); return 1;
+    case effGetParamName: copyText(ptr, index >= 0 && index < kParams ? kNames[index] : ""); return 1;
     case effGetProgramName: copyText(ptr, "Probe"); return 1;
     case effProcessEvents: p->events = static_cast<VstEvents*>(ptr); return 1;
     case effGetChunk: *static_cast<void**>(ptr) = p->params; return sizeof(p->params);
@@ -67,6 +69,7 @@ void VSTCALLBACK processReplacing(AEffect* e, float**, float** outputs, int32_t 
     outputs[1][i] = p->params[0] > 0.5f ? (float)(quarter / 1000.0) : 0.0f;
   }
   writeEvents(p, outputs[0], frames);
+  if (p->params[2] > 0.5f && frames > 0) outputs[0][0] = __builtin_nanf("");
 }
 
 }  // namespace

@@ -88,6 +88,14 @@ TEST(RenderCli, EventsReachAnyPluginOnTheirSamples) {
     float expected = i == 26460 ? 50.f : i == 26736 ? -50.f : 0.f;
     ASSERT_EQ(left, expected) << "frame " << i;
   }
+  // In an integer format the marks (far above full scale) clip instead of wrapping around.
+  r = runRenderer({"--plugin", KORALIN_PROBE_PLUGIN, "--format", "pcm16", "--tail", "0.01", (dir / "p.mid").string(),
+                   (dir / "c.wav").string()});
+  ASSERT_EQ(r.status, 0) << r.output;
+  wav = readWav(dir / "c.wav");
+  EXPECT_GT(wav.samples[26460 * 2], 0.999f);
+  EXPECT_EQ(wav.samples[26736 * 2], -1.0f);
+  EXPECT_NE(r.output.find("peak 34.0 dBFS"), std::string::npos) << r.output;
 }
 
 TEST(RenderCli, PresetsRoundTripThroughThePlugin) {

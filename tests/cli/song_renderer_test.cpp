@@ -30,11 +30,12 @@ MidiFile song() {
 }
 
 Output render(const MidiFile& midi, int32_t block, std::optional<double> tail, float clock = 1, float hum = 0,
-              double rate = 44100) {
+              double rate = 44100, Render::RenderStats* statsOut = nullptr, float poison = 0) {
   PluginHost host(KORALIN_PROBE_PLUGIN);
   host.start((float)rate, block);
   host.setParameter(0, clock);
   host.setParameter(1, hum);
+  host.setParameter(2, poison);
   MidiTimeline timeline(midi, rate);
   SongRenderer renderer(host, timeline, rate, block, tail);
   Output out;
@@ -45,6 +46,7 @@ Output render(const MidiFile& midi, int32_t block, std::optional<double> tail, f
       },
       nullptr);
   EXPECT_EQ(stats.frames, (int64_t)out.left.size());
+  if (statsOut) *statsOut = stats;
   return out;
 }
 
@@ -99,4 +101,13 @@ TEST(SongRenderer, FixedTailAndAnEmptySong) {
   MidiFile empty = parseMidiFile(writeMidiFile(0, 96, {MidiTrackWriter()}));
   EXPECT_EQ(render(empty, 512, 0.25).left.size(), 11025u);
   EXPECT_TRUE(render(empty, 512, 0.0).left.empty());
+}
+
+TEST(SongRenderer, SamplesThatAreNotNumbersBecomeSilenceAndAreCounted) {
+  Render::RenderStats stats;
+  Output out = render(song(), 1000, 0.1, 0, 0, 44100, &stats, 1);
+  for (float x : out.left) ASSERT_TRUE(std::isfinite(x));
+  EXPECT_EQ(out.left[0], 0.0f);
+  EXPECT_EQ(stats.nonFinite, (int64_t)((out.left.size() + 999) / 1000) + 1);  // one per call; one more call at the tempo change
+  EXPECT_FLOAT_EQ(stats.peak, 40.0f);  // the note number mark of note 40
 }
