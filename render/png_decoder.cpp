@@ -1,6 +1,7 @@
 // PNG file structure: signature, IHDR checks, the chunk walk (PLTE, tRNS, IDAT, IEND) and the decoding steps.
 #include "render/png_decoder.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "render/inflate.h"
@@ -44,8 +45,8 @@ int readHeader(PngInfo& info, const std::uint8_t* data, std::size_t size) {
     unsigned type = info.colourType;
     if (type != 0 && type != 2 && type != 3 && type != 4 && type != 6) return kPngBadColourType;
     if (!depthAllowed(type, info.bitDepth)) return kPngBadBitDepth;
-    // Every later size (16-bit RGBA at 8 bytes a pixel plus a filter byte a row) must fit in size_t.
-    if (info.height != 0 && info.width > SIZE_MAX / 16 / info.height) return kPngImageTooLarge;
+    // Every later size, down to the bit count of a 64-bit-per-pixel image, must fit in size_t.
+    if (info.width > SIZE_MAX / 64 / std::max<std::uint32_t>(info.height, 1)) return kPngImageTooLarge;
     return kPngOk;
 }
 
