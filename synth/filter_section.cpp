@@ -56,7 +56,7 @@ void FilterSection::reset() {
 }
 
 // The decay time and the gate act once per block; a legato note changes neither envelope.
-void FilterSection::startBlock(const FilterControls& controls) {
+void FilterSection::begin(const FilterControls& controls) {
   const double tau = controls.accented ? 0.1 : (double)std::pow(10.0f, (float)controls.decay - 1.0f);
   decayFactor_ = std::exp(-1.0 / (tau * fs_));
   if (!controls.gate) {
@@ -106,17 +106,18 @@ FilterSection::Sample FilterSection::controlPath(const FilterControls& c) {
   return {J * J + Y, cutoffScale(L)};
 }
 
+double FilterSection::sample(const double* ticks, const FilterControls& controls) {
+  const Sample s = controlPath(controls);
+  ladder_.setDivider(divider1_, divider2_);
+  double out[kDecimatorPhases];
+  for (int32_t j = 0; j < kDecimatorPhases; ++j) out[j] = ladder_.step(0.05 * ticks[j], s.g);
+  const double u = decimator_.process(out);
+  return highPass2_.run(highPass1_.run(u, highPass1K_) * s.gain, highPass2K_) * 12.5;
+}
+
 void FilterSection::render(double* work, int32_t frames, const FilterControls& controls) {
-  startBlock(controls);
-  for (int32_t i = 0; i < frames; ++i) {
-    const Sample s = controlPath(controls);
-    ladder_.setDivider(divider1_, divider2_);
-    const double* in = work + 5 * i;
-    double ticks[kDecimatorPhases];
-    for (int32_t j = 0; j < kDecimatorPhases; ++j) ticks[j] = ladder_.step(0.05 * in[j], s.g);
-    const double u = decimator_.process(ticks);
-    work[i] = highPass2_.run(highPass1_.run(u, highPass1K_) * s.gain, highPass2K_) * 12.5;
-  }
+  begin(controls);
+  for (int32_t i = 0; i < frames; ++i) work[i] = sample(work + 5 * i, controls);
 }
 
 }  // namespace Synth

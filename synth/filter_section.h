@@ -49,13 +49,16 @@ class FilterSection {
   // Reads 5 * frames ticks from work and writes the output sample i into work[i].
   void render(double* work, int32_t frames, const FilterControls& controls);
 
+  // The same, a sample at a time: begin once per block, then one output sample per five ticks.
+  void begin(const FilterControls& controls);
+  double sample(const double* ticks, const FilterControls& controls);
+
   double decayLevel() const { return decay_; }
   double gateLevel() const { return gateLevel_; }
   double decayFactor() const { return decayFactor_; }
 
  private:
   struct Sample;  // the control path's results for one output sample
-  void startBlock(const FilterControls& controls);
   Sample controlPath(const FilterControls& controls);
   double cutoffScale(double octaves);
   void setResonance(double rs);

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "synth/koralin.h"
+#include "synth/voice.h"
 
 namespace {
 // All exceptions masked, flush-to-zero and denormals-are-zero on, rounding toward zero.
@@ -18,16 +19,19 @@ bool Koralin::render(bool, const PlugCore::TransportInfo&, double**, double** ou
   const bool square = paramCount() > kWave && paramValue(kWave) > 0.5;
   const double tune = paramCount() >= 2 ? paramValue(kTune) : 0.0;
   const double pitch = (double)currentNote_ + bendSemitones();
-  const Synth::FilterControls controls{paramValue(kCutoff), paramValue(kReso), accent_ ? 0.0 : paramValue(kDecay),
-                                       paramValue(kEnvmod), paramValue(kAccent), gate_, retrigger_, accent_};
+  Synth::VoiceControls controls{
+      slide_, square, pitch, tune,
+      {paramValue(kCutoff), paramValue(kReso), accent_ ? 0.0 : paramValue(kDecay), paramValue(kEnvmod),
+       paramValue(kAccent), gate_, retrigger_, accent_}};
   // The work buffer holds five ticks per frame of the prepared block size; a longer call goes in pieces.
   const int32_t piece = std::max<int32_t>(workLength_ / 5, 1);
   for (int32_t start = 0; start < frames && workLength_ >= 5; start += piece) {
     const int32_t n = std::min(piece, frames - start);
-    oscillator_.render(work_, slide_, square, pitch, tune, n, *this);
-    filter_.render(work_, n, controls);
+    // Oscillator ticks into the work buffer, filter section in place over them (interleaved, same result).
+    Synth::renderVoice(oscillator_, filter_, *this, work_, n, controls);
     std::copy(work_, work_ + n, outputs[0] + start);
     std::copy(work_, work_ + n, outputs[1] + start);
+    controls.filter.retrigger = false;  // the envelopes start once per sub-block, not once per piece
   }
   retrigger_ = false;
   _mm_setcsr(savedCsr & ~kExceptionFlags);

@@ -103,33 +103,37 @@ void Oscillator::emit(double naive, double* out) {
   ++index_;
 }
 
+Oscillator::Block Oscillator::beginBlock(bool slide, bool square, double pitch, double tune) const {
+  return {(pitch - 93.0) / 12.0 + 2.0 * tune, 1.0 - exp2Table(*exp2_, -pitch / 69.0), slide, square};
+}
+
+void Oscillator::tick(const Block& block, PlugCore::Random& random, double* out) {
+  Tick t;
+  const double r = (2.0 * random.nextRandom() - 1.0) * 0.05 + 1.0;
+  t.v = driftG_ * driftIn_ + driftG_ * r - driftC_ * driftOut_;
+  driftIn_ = r;
+  driftOut_ = t.v;
+  t.diff = t.v - prevThreshold_;
+  glided_ = block.slide ? glided_ + (block.target - glided_) * glideCoef_ : block.target;
+  if (glided_ != cachedGlide_) {
+    cachedGlide_ = glided_;
+    cachedIncrement_ = std::fmin(exp2Table(*exp2_, glided_) * pitchScale_, kMaxIncrement);
+  }
+  t.d = cachedIncrement_;
+  phase_ = phase_ + t.d;
+  t.h = driftG_ * shapeIn_ + driftG_ * block.shapeTarget - driftC_ * shapeOut_;
+  shapeIn_ = block.shapeTarget;
+  shapeOut_ = t.h;
+  wrap(t, block.square);
+  emit(block.square ? squareValue(t) : phase_ - 0.5, out);
+  prevThreshold_ = t.v;
+  prevShape_ = t.h;
+}
+
 void Oscillator::render(double* out, bool slide, bool square, double pitch, double tune, int32_t frames,
                         PlugCore::Random& random) {
-  const double target = (pitch - 93.0) / 12.0 + 2.0 * tune;
-  const double shapeTarget = 1.0 - exp2Table(*exp2_, -pitch / 69.0);
-  const int32_t ticks = 5 * frames;
-  for (int32_t n = 0; n < ticks; ++n) {
-    Tick t;
-    const double r = (2.0 * random.nextRandom() - 1.0) * 0.05 + 1.0;
-    t.v = driftG_ * driftIn_ + driftG_ * r - driftC_ * driftOut_;
-    driftIn_ = r;
-    driftOut_ = t.v;
-    t.diff = t.v - prevThreshold_;
-    glided_ = slide ? glided_ + (target - glided_) * glideCoef_ : target;
-    if (glided_ != cachedGlide_) {
-      cachedGlide_ = glided_;
-      cachedIncrement_ = std::fmin(exp2Table(*exp2_, glided_) * pitchScale_, kMaxIncrement);
-    }
-    t.d = cachedIncrement_;
-    phase_ = phase_ + t.d;
-    t.h = driftG_ * shapeIn_ + driftG_ * shapeTarget - driftC_ * shapeOut_;
-    shapeIn_ = shapeTarget;
-    shapeOut_ = t.h;
-    wrap(t, square);
-    emit(square ? squareValue(t) : phase_ - 0.5, out + n);
-    prevThreshold_ = t.v;
-    prevShape_ = t.h;
-  }
+  const Block block = beginBlock(slide, square, pitch, tune);
+  for (int32_t n = 0; n < 5 * frames; ++n) tick(block, random, out + n);
 }
 
 }  // namespace Synth

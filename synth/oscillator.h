@@ -18,6 +18,15 @@ class Oscillator {
   void render(double* out, bool slide, bool square, double pitch, double tune, int32_t frames,
               PlugCore::Random& random);
 
+  // The same, a tick at a time, for a caller that interleaves the ticks with other work.
+  struct Block {
+    double target;       // pitch target, octaves
+    double shapeTarget;  // d = 1 - 2^(-pitch / 69)
+    bool slide, square;
+  };
+  Block beginBlock(bool slide, bool square, double pitch, double tune) const;
+  void tick(const Block& block, PlugCore::Random& random, double* out);
+
   const KernelTable& stepTable() const { return step_; }
   const KernelTable& cornerTable() const { return corner_; }
   const KernelTable& softStepTable() const { return soft_; }

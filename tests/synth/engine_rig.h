@@ -4,12 +4,14 @@
 #include <xmmintrin.h>
 
 #include <algorithm>
+#include <type_traits>
 #include <cstdint>
 #include <vector>
 
 #include "bench/acid_pattern.h"
 #include "plugcore/random.h"
 #include "synth/filter_section.h"
+#include "synth/voice.h"
 
 template <class Osc, class Filter>
 class EngineRig {
@@ -32,10 +34,22 @@ class EngineRig {
   void render(double* out, int32_t frames) {
     const unsigned saved = _mm_getcsr();
     _mm_setcsr(0xFFC0);
-    osc_.render(work_.data(), slide, params[0] > 0.5f, note + bend, params[1], frames, random);
     const Synth::FilterControls c{params[2], params[3], accent ? 0.0 : params[4], params[5], params[6],
                                   gate, retrigger, accent};
+    if constexpr (std::is_same_v<Osc, Synth::Oscillator> && std::is_same_v<Filter, Synth::FilterSection>) {
+      if (interleaved) {
+        Synth::renderVoice(osc_, filter_, random, work_.data(), frames,
+                           {slide, params[0] > 0.5f, note + bend, params[1], c});
+        finish(out, frames, saved);
+        return;
+      }
+    }
+    osc_.render(work_.data(), slide, params[0] > 0.5f, note + bend, params[1], frames, random);
     filter_.render(work_.data(), frames, c);
+    finish(out, frames, saved);
+  }
+
+  void finish(double* out, int32_t frames, unsigned saved) {
     retrigger = false;
     std::copy(work_.begin(), work_.begin() + frames, out);
     _mm_setcsr(saved & ~0x3Fu);
@@ -64,6 +78,7 @@ class EngineRig {
   PlugCore::Random random;
   float params[7] = {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f};
   double bend = 0.0;
+  bool interleaved = true;  // the fast engine as the instrument runs it; false: oscillator, then filter section
   uint8_t note = 69;
   bool gate = false, retrigger = false, slide = false, accent = false;
 
