@@ -98,7 +98,8 @@ struct TrackParser {
     uint8_t type = in.u8("meta event");
     size_t lengthAt = in.pos();
     uint32_t length = in.vlq("meta event length");
-    if (length > in.left()) throw MidiFileError("meta event length " + std::to_string(length) + " runs past the end of the track", lengthAt);
+    if (length > in.left())
+      throw MidiFileError("meta event length " + std::to_string(length) + " runs past the end of the track", lengthAt);
     if (type == 0x51) tempoEvent(length, lengthAt);
     in.skip(length, "meta event");
     return type != 0x2F;
@@ -116,7 +117,8 @@ struct TrackParser {
     running = 0;
     size_t lengthAt = in.pos();
     uint32_t length = in.vlq("sysex length");
-    if (length > in.left()) throw MidiFileError("sysex length " + std::to_string(length) + " runs past the end of the track", lengthAt);
+    if (length > in.left())
+      throw MidiFileError("sysex length " + std::to_string(length) + " runs past the end of the track", lengthAt);
     in.skip(length, "sysex event");
   }
 
@@ -174,7 +176,8 @@ size_t readHeader(MidiFile& file, const uint8_t* data, size_t size) {
   in.skip(4, "header");
   uint32_t length = in.u32("header");
   if (length < 6) throw MidiFileError("header length " + std::to_string(length) + " is shorter than 6", 4);
-  if (length > in.left()) throw MidiFileError("header length " + std::to_string(length) + " runs past the end of the file", 4);
+  if (length > in.left())
+    throw MidiFileError("header length " + std::to_string(length) + " runs past the end of the file", 4);
   file.format = (int)in.u16("header");
   if (file.format > 1)
     throw MidiFileError("MIDI file format " + std::to_string(file.format) + " is not supported (only 0 and 1)", 8);

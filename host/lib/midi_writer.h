@@ -15,8 +15,12 @@ class MidiTrackWriter {
   explicit MidiTrackWriter(bool runningStatus = false) : runningStatus_(runningStatus) {}
 
   void channel(uint32_t delta, uint8_t status, uint8_t data1, uint8_t data2 = 0);
-  void noteOn(uint32_t delta, int channel, int note, int velocity) { this->channel(delta, (uint8_t)(0x90 | channel), (uint8_t)note, (uint8_t)velocity); }
-  void noteOff(uint32_t delta, int channel, int note) { this->channel(delta, (uint8_t)(0x80 | channel), (uint8_t)note, 0); }
+  void noteOn(uint32_t delta, int channel, int note, int velocity) {
+    this->channel(delta, (uint8_t)(0x90 | channel), (uint8_t)note, (uint8_t)velocity);
+  }
+  void noteOff(uint32_t delta, int channel, int note) {
+    this->channel(delta, (uint8_t)(0x80 | channel), (uint8_t)note, 0);
+  }
   void meta(uint32_t delta, uint8_t type, const std::vector<uint8_t>& data);
   void tempo(uint32_t delta, uint32_t microsPerQuarter);
   void text(uint32_t delta, uint8_t type, const std::string& text);

@@ -69,7 +69,8 @@ Host::MidiTrackWriter conductorTrack() {
 
 Host::MidiTrackWriter bassTrack() {
   std::vector<Step> steps;
-  for (const Pattern* bar : {&kPatternA, &kPatternB, &kPatternA, &kPatternB}) steps.insert(steps.end(), bar->begin(), bar->end());
+  for (const Pattern* bar : {&kPatternA, &kPatternB, &kPatternA, &kPatternB})
+    steps.insert(steps.end(), bar->begin(), bar->end());
   Host::MidiTrackWriter track(true);  // running status: note-offs are note-ons of velocity 0
   track.text(0, 0x03, "Bass");
   int tick = 0;

@@ -65,7 +65,9 @@ void applyOption(RenderOptions& o, const std::string& name, const std::string& v
 }
 
 bool takesValue(const std::string& name) {
-  for (const char* known : {"--rate", "--block", "--set", "--plugin", "--preset", "--save-preset", "--format", "--tail"})
+  static const char* const kValueOptions[] = {"--rate",   "--block",       "--set",    "--plugin",
+                                              "--preset", "--save-preset", "--format", "--tail"};
+  for (const char* known : kValueOptions)
     if (name == known) return true;
   return false;
 }

@@ -15,7 +15,9 @@ int32_t wordAt(const Bytes& b, size_t at) {
   return (int32_t)((uint32_t)b[at] << 24 | (uint32_t)b[at + 1] << 16 | (uint32_t)b[at + 2] << 8 | b[at + 3]);
 }
 
-std::string tagAt(const Bytes& b, size_t at) { return std::string(b.begin() + (ptrdiff_t)at, b.begin() + (ptrdiff_t)at + 4); }
+std::string tagAt(const Bytes& b, size_t at) {
+  return std::string(b.begin() + (ptrdiff_t)at, b.begin() + (ptrdiff_t)at + 4);
+}
 
 std::string rejection(const Bytes& b) {
   try {

@@ -148,7 +148,8 @@ TEST(MidiFile, EveryErrorNamesItsProblemAndOffset) {
       {oneTrack({0x00, 0xFF, 0x51, 0x03, 0, 0, 0}), "tempo of 0 microseconds per quarter note", 25},
       {oneTrack({0x00, 0xF0, 0x09, 0x01}), "sysex length 9 runs past the end of the track", 24},
       // Running status does not survive a meta event.
-      {oneTrack({0x00, 0x90, 60, 64, 0x00, 0xFF, 0x01, 0x00, 0x00, 60, 0}), "data byte 0x3C without a running status", 31},
+      {oneTrack({0x00, 0x90, 60, 64, 0x00, 0xFF, 0x01, 0x00, 0x00, 60, 0}), "data byte 0x3C without a running status",
+       31},
   };
   for (const Case& c : cases) {
     try {

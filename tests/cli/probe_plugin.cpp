@@ -62,7 +62,8 @@ void writeEvents(Probe* p, float* left, int32_t frames) {
 
 void VSTCALLBACK processReplacing(AEffect* e, float**, float** outputs, int32_t frames) {
   Probe* p = probeOf(e);
-  auto* time = reinterpret_cast<VstTimeInfo*>(p->host(e, audioMasterGetTime, 0, kVstPpqPosValid | kVstTempoValid, nullptr, 0));
+  intptr_t answer = p->host(e, audioMasterGetTime, 0, kVstPpqPosValid | kVstTempoValid, nullptr, 0);
+  auto* time = reinterpret_cast<VstTimeInfo*>(answer);
   for (int32_t i = 0; i < frames; ++i) {
     outputs[0][i] = p->params[1];
     double quarter = time ? time->ppqPos + i * time->tempo / (60.0 * p->sampleRate) : 0.0;
