@@ -123,9 +123,12 @@ GLContext::GLContext(NativeWindow window) : native(std::make_unique<Native>()), 
 }
 
 GLContext::~GLContext() {
-  // GLX reports no failure when a context is deleted; there is nothing for line 425 to catch here.
+  // GLX reports no failure when a context is deleted; there is nothing for line 425 to catch here. The window
+  // may be gone already (its parent destroyed first): that error is caught, not left to end the process.
+  XErrorTrap trap(native->display);
   glXDestroyContext(native->display, native->context);
   native->destroyChild();
+  trap.failedNow();
   glContext = kHandleAfterDeletion;
   deviceContext = kHandleAfterDeletion;
 }

@@ -174,3 +174,15 @@ TEST_F(GLTest, AFrameFollowsTheWindowSizeWithAPixelProjection) {
   EXPECT_TRUE(near(frame.at(1, 0), 0x1A1A1A));
   EXPECT_TRUE(near(frame.at(0, 1), 0x1A1A1A));
 }
+
+TEST_F(GLTest, ADeviceOutlivingItsWindowStillTearsDown) {
+  GLDevice& made = makeDevice();
+  StaticTexture* texture = made.createTexture(4, 4);
+  texture->release();
+  XDestroyWindow(display, window);  // takes the device's drawable with it
+  XSync(display, False);
+  window = 0;
+  made.release();
+  device = nullptr;
+  EXPECT_EQ(glXGetCurrentContext(), nullptr);
+}
