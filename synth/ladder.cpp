@@ -12,6 +12,11 @@ void Ladder::prepare(double tickRate) {
   k100_ = 2.0 * tickRate * 1e-7;
   k33_ = 2.0 * tickRate * 3.3e-8;
   k18_ = 2.0 * tickRate * 1.8e-8;
+  // Doubling is exact, so (v * 2) * k and v * (2 k) round alike: one multiply less on the solver's chain.
+  twoK1u_ = 2.0 * k1u_;
+  twoK100_ = 2.0 * k100_;
+  twoK33_ = 2.0 * k33_;
+  twoK18_ = 2.0 * k18_;
   p1_ = p2_ = -1.0;
   refreshChain();
 }
@@ -41,91 +46,13 @@ void Ladder::setDivider(double p1, double p2) {
   h2_ = a_ * k1u * 1e-5;
   I_ = h1_ * k1u * F_;
   J_ = 1.0 / (3.25e-5 - h1_ * 1e-5 - h2_ * I_);
+  // These two never change with the divider, but are computed here, under the rendering's rounding mode, like
+  // everything else the solver uses.
   K_ = 1.0 / (k1u + 6.66667e-5);
+  k33k100_ = k33_ + k100_;
   aK1u_ = a_ * k1u;
   iK1u_ = I_ * k1u;
   haveLast_ = false;
-}
-
-double Ladder::step(double x, double g) {
-  double* s = s_;
-  double* G = G_;
-  const double k1u = k1u_, k100 = k100_, k33 = k33_, k18 = k18_;
-  const double a = a_, F = F_, h1 = h1_, h2 = h2_, I = I_, J = J_, K = K_;
-
-  // Pass 1 with the stored conductances.
-  double w;
-  if (haveLast_) {
-    w = (lastB1_ * I * k1u - lastF2_ * k1u) * K;
-  } else {
-    const double e0 = G[0] * p2_ * a;
-    w = ((-G[0] * 2.5e-6 - e0 * 1e-5 - e0 * k1u * F * h2) * J * I * k1u - e0 * k1u * F * k1u) * K;
-  }
-  const double M = M_, N = N_, P = P_;
-  const double Q = 1.0 / (G[1] + k33 + k100 + G[2] - P * (G[2] * G[2]));
-  const double wG5M = w * G[5] * M;
-  const double O = wG5M * G[4] * N;
-  const double OG3P = O * G[3] * P;
-  const double R = (-k100 - OG3P * G[2]) * Q;
-  const double as1 = a * s[1];
-  const double U = (as1 * k1u - s[1]) * F;
-  const double V = (U * h2 + as1 * 1e-5) * J;
-  const double W = (U * k1u - s[0] + iK1u_ * V) * K;
-  const double X = (s[6] - G[5] * W + G[5] * x) * M;
-  const double Y = (X * G[4] + s[5]) * N;
-  const double Z = (Y * G[3] + s[4]) * P;
-  const double Q2 = (Z * G[2] + s[3] + s[2]) * Q;
-  const double A0 = (Q2 * k100 - s[2]) / (R * k100 + k100 + 1e-5);
-  const double u1 = Q2 - A0 * R;
-  const double u2 = OG3P * A0 + P * G[2] * u1 + Z;
-  const double u3 = A0 * O + N * G[3] * u2 + Y;
-  const double u4 = wG5M * A0 + M * G[4] * u3 + X;
-  const double u5 = W - A0 * w;
-  G[0] = 16.5 * ladderConductance(A0);
-  G[1] = g * ladderConductance(u1);
-  G[2] = g * ladderConductance(u2 - u1);
-  G[3] = g * ladderConductance(u3 - u2);
-  G[4] = g * ladderConductance(u4 - u3);
-  G[5] = g * ladderConductance(x - u5);
-
-  // Pass 2 with the new conductances; only this solution moves the capacitors.
-  const double e1 = G[0] * p2_ * a;
-  const double F2 = e1 * k1u * F;
-  const double B1 = (-G[0] * 2.5e-6 - e1 * 1e-5 - F2 * h2) * J;
-  const double K2 = (iK1u_ * B1 - F2 * k1u) * K;
-  const double M1 = 1.0 / (G[4] + k18);
-  const double N1 = 1.0 / (G[3] + k33 + G[4] - M1 * (G[4] * G[4]));
-  const double O1 = K2 * G[5] * M1 * G[4] * N1;
-  const double P1 = 1.0 / (G[2] + k33 + G[3] - N1 * (G[3] * G[3]));
-  const double Q1 = 1.0 / (k33 + k100 + G[1] + G[2] - P1 * (G[2] * G[2]));
-  const double O1G3P1 = O1 * G[3] * P1;
-  const double R1 = (-k100 - O1G3P1 * G[2]) * Q1;
-  const double X1 = (s[6] - G[5] * W + G[5] * x) * M1;
-  const double Y1 = (X1 * G[4] + s[5]) * N1;
-  const double Z1 = (Y1 * G[3] + s[4]) * P1;
-  const double Q21 = (Z1 * G[2] + s[3] + s[2]) * Q1;
-  const double A1 = (Q21 * k100 - s[2]) / (R1 * k100 + k100 + 1e-5);
-  const double V2 = V - A1 * B1;
-  const double F3 = A1 * F2 + V2 * I + U;
-
-  s[0] = (F3 - (W - A1 * K2)) * 2.0 * k1u - s[0];
-  s[1] = (V2 * h1 + aK1u_ * F3 + A1 * e1 + as1 - F3) * 2.0 * k1u - s[1];
-  const double m1 = Q21 - A1 * R1;
-  s[2] = (m1 - A1) * 2.0 * k100 - s[2];
-  s[3] = m1 * 2.0 * k33 - s[3];
-  const double m2 = O1G3P1 * A1 + P1 * G[2] * m1 + Z1;
-  s[4] = m2 * 2.0 * k33 - s[4];
-  const double m3 = A1 * O1 + N1 * G[3] * m2 + Y1;
-  s[5] = m3 * 2.0 * k33 - s[5];
-  s[6] = (K2 * G[5] * M1 * A1 + M1 * G[4] * m3 + X1) * 2.0 * k18 - s[6];
-
-  M_ = M1;
-  N_ = N1;
-  P_ = P1;
-  lastB1_ = B1;
-  lastF2_ = F2;
-  haveLast_ = true;
-  return V2;
 }
 
 }  // namespace Synth
