@@ -9,6 +9,7 @@ std::atomic<bool> counting{false};
 std::atomic<long> count{0};
 }  // namespace AllocCounter
 
+#if !defined(__SANITIZE_ADDRESS__)
 namespace {
 void* allocate(std::size_t size) {
   if (AllocCounter::counting) ++AllocCounter::count;
@@ -35,3 +36,4 @@ void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+#endif

@@ -5,6 +5,12 @@
 #include <cstddef>
 
 namespace AllocCounter {
+// The sanitizer build keeps its own operator new (a replacement would mismatch its bookkeeping): no counting there.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAvailable = false;
+#else
+constexpr bool kAvailable = true;
+#endif
 extern std::atomic<bool> counting;
 extern std::atomic<long> count;
 
