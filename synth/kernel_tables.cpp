@@ -15,19 +15,22 @@ constexpr int kKernelBits = 17;                           // log2 kKernelSize
 constexpr double kWindowStep = 2.396863267686821e-05;     // pi / 131071: the window spans the whole period
 
 // One period of the test signal, sampled at the centres of the ticks.
-void fillTestSignal(KernelShape shape, std::vector<Complex>& data) {
+double testSignal(KernelShape shape, int32_t i) {
   const int32_t n = kKernelSize;
-  for (int32_t i = 0; i < n; ++i) {
-    const double u = (i + 0.5) / n;
-    double x;
-    if (shape == KernelShape::Step) {
-      x = i < n / 2 ? u : u - 1.0;
-    } else {
-      const double v = i < n / 2 ? u + 0.5 : u - 0.5;
-      x = 32.0 * (1.0 / 12.0 - v / 2.0 + v * v / 2.0);
-    }
-    data[(size_t)i] = Complex(x, 0.0);
-  }
+  const double u = (i + 0.5) / n;
+  if (shape == KernelShape::Step) return i < n / 2 ? u : u - 1.0;
+  const double v = i < n / 2 ? u + 0.5 : u - 0.5;
+  return 32.0 * (1.0 / 12.0 - v / 2.0 + v * v / 2.0);
+}
+
+// The window is the same for every table: computed once per process.
+const std::vector<double>& window() {
+  static const std::vector<double> w = [] {
+    std::vector<double> v((size_t)kKernelSize);
+    for (int32_t i = 0; i < kKernelSize; ++i) v[(size_t)i] = nuttall(i * kWindowStep);
+    return v;
+  }();
+  return w;
 }
 
 // Keeps only what lies above about b cycles per tick: the lowest bins go, a raised-cosine ramp follows.
@@ -44,13 +47,37 @@ void shapeSpectrum(double b, std::vector<Complex>& data) {
   }
 }
 
-// Sample i becomes tap (i div 4096) of phase (i mod 4096).
-void windowAndStore(const std::vector<Complex>& data, KernelTable& out) {
+// Sample i becomes tap (i div 4096) of phase (i mod 4096). imaginary: take the imaginary parts instead.
+void windowAndStore(const std::vector<Complex>& data, bool imaginary, KernelTable& out) {
   const double scale = 1.0 / kKernelSize;
+  const std::vector<double>& w = window();
   for (int32_t i = 0; i < kKernelSize; ++i) {
-    const double w = nuttall(i * kWindowStep);
-    out[(size_t)(kKernelTaps * (i % kKernelPhases) + i / kKernelPhases)] = w * (data[(size_t)i].real() * scale);
+    const Complex& value = data[(size_t)i];
+    const double x = imaginary ? value.imag() : value.real();
+    out[(size_t)(kKernelTaps * (i % kKernelPhases) + i / kKernelPhases)] = w[(size_t)i] * (x * scale);
   }
+}
+
+// The step and corner tables share their cutoff, and the shaping multiplies a bin and its mirror by the same real
+// gain, which keeps a real signal real: so one transform carries the step signal as its real part and the corner
+// signal as its imaginary part, and half the transforms are saved.
+struct StepAndCorner {
+  KernelTable step, corner;
+  StepAndCorner() {
+    std::vector<Complex> data((size_t)kKernelSize);
+    for (int32_t i = 0; i < kKernelSize; ++i)
+      data[(size_t)i] = Complex(testSignal(KernelShape::Step, i), testSignal(KernelShape::Corner, i));
+    fftForward(data.data(), kKernelSize);
+    shapeSpectrum(0.125, data);
+    fftInverse(data.data(), kKernelSize);
+    windowAndStore(data, false, step);
+    windowAndStore(data, true, corner);
+  }
+};
+
+const StepAndCorner& stepAndCorner() {
+  static const std::unique_ptr<StepAndCorner> tables = std::make_unique<StepAndCorner>();
+  return *tables;
 }
 
 struct SoftStepEntry {
@@ -69,30 +96,16 @@ double nuttall(double theta) {
 
 void buildKernelTable(KernelShape shape, double b, KernelTable& out) {
   std::vector<Complex> data((size_t)kKernelSize);  // 2 MB of scratch, freed on return
-  fillTestSignal(shape, data);
+  for (int32_t i = 0; i < kKernelSize; ++i) data[(size_t)i] = Complex(testSignal(shape, i), 0.0);
   fftForward(data.data(), kKernelSize);
   shapeSpectrum(b, data);
   fftInverse(data.data(), kKernelSize);
-  windowAndStore(data, out);
+  windowAndStore(data, false, out);
 }
 
-const KernelTable& stepKernel() {
-  static const std::unique_ptr<KernelTable> table = [] {
-    auto t = std::make_unique<KernelTable>();
-    buildKernelTable(KernelShape::Step, 0.125, *t);
-    return t;
-  }();
-  return *table;
-}
+const KernelTable& stepKernel() { return stepAndCorner().step; }
 
-const KernelTable& cornerKernel() {
-  static const std::unique_ptr<KernelTable> table = [] {
-    auto t = std::make_unique<KernelTable>();
-    buildKernelTable(KernelShape::Corner, 0.125, *t);
-    return t;
-  }();
-  return *table;
-}
+const KernelTable& cornerKernel() { return stepAndCorner().corner; }
 
 std::shared_ptr<const KernelTable> softStepKernel(double sampleRate) {
   static std::mutex mutex;

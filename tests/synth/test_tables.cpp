@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "plugcore/random.h"
@@ -82,6 +83,18 @@ TEST(KernelTables, CornerKernelBendsAtTap16AndSharedCopiesAreBuiltOnce) {
   const Synth::KernelTable& soft = *Synth::softStepKernel(44100.0);
   EXPECT_NEAR(soft[16] - soft[15], -1.0 + 1.0 / 32, 0.02);  // the window gives up about 1% a tick off centre
   EXPECT_GT(std::fabs(soft[24] - step[24]), 1e-3);
+}
+
+TEST(KernelTables, SharedTransformGivesTheTablesOfSeparateOnes) {
+  auto step = std::make_unique<Synth::KernelTable>(), corner = std::make_unique<Synth::KernelTable>();
+  Synth::buildKernelTable(Synth::KernelShape::Step, 0.125, *step);
+  Synth::buildKernelTable(Synth::KernelShape::Corner, 0.125, *corner);
+  double worst = 0.0;
+  for (size_t i = 0; i < step->size(); ++i) {
+    worst = std::max(worst, std::fabs((*step)[i] - Synth::stepKernel()[i]));
+    worst = std::max(worst, std::fabs((*corner)[i] - Synth::cornerKernel()[i]));
+  }
+  EXPECT_LT(worst, 1e-12);
 }
 
 TEST(Exp2Table, ExactAtWholeOctavesCloseElsewhereReciprocalBelowZeroCappedAt16) {
