@@ -72,8 +72,8 @@ void Plug::buildChunk(bool isPreset) {
   put16(out, (uint16_t)kChunkVersion);
   put16(out, 0);
   put8(out, 4);
-  char product[31] = {};
-  std::strncpy(product, name_, sizeof(product));
+  char product[31] = {};  // NUL-padded, not necessarily terminated
+  std::memcpy(product, name_, strnlen(name_, sizeof(product)));
   out.insert(out.end(), product, product + sizeof(product));
   if (!isPreset) {
     for (int32_t p = 0; p < programCount(); ++p) {

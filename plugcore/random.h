@@ -13,8 +13,9 @@ class Random {
     ++randomCount;
     if (randomCount % 4096 == 0) randomStep = 1.0 / (double)(((randomCount / 4096) % 4096) + 2);
     randomStep = randomValue + randomStep;
+    // y is never negative (value and step are not), so truncation is the floor: one conversion, no library call.
     double y = randomValue * randomStep + 0.5;
-    randomValue = y - std::floor(y);
+    randomValue = y - (double)(int64_t)y;
     return randomValue;
   }
 

@@ -5,11 +5,6 @@
 
 namespace Synth {
 
-struct FilterSection::Sample {
-  double gain;  // amplifier gain V
-  double g;     // ladder element scale
-};
-
 FilterSection::FilterSection() : exp2_(&exp2Tables()) { reset(); }
 
 namespace {
@@ -88,7 +83,7 @@ double FilterSection::cutoffScale(double octaves) {
   return std::tan(y) * fs_ * 3.3e-7;
 }
 
-FilterSection::Sample FilterSection::controlPath(const FilterControls& c) {
+FilterSection::SampleControl FilterSection::control(const FilterControls& c) {
   const double b = smoothB_, k = smoothC_;
   const double as = accentSmooth_.run(c.accent, b, k);
   const double rs = resoSmooth_.run(c.reso, b, k);
@@ -103,16 +98,20 @@ FilterSection::Sample FilterSection::controlPath(const FilterControls& c) {
   const double L = 5.0 * cs - 10.0 + 2.0 * J * (1.0 - rs) + 1.5 * sweep_ * (1.0 + rs) +
                    5.0 * decay_ * (ms + 0.2) - 2.0 * ms;
   const double Y = gateSmooth_.run(gateLevel_, b, k);
-  return {J * J + Y, cutoffScale(L)};
+  return {J * J + Y, cutoffScale(L), divider1_, divider2_};
+}
+
+double FilterSection::finish(const double ladderOut[kDecimatorPhases], const SampleControl& s) {
+  const double u = decimator_.process(ladderOut);
+  return highPass2_.run(highPass1_.run(u, highPass1K_) * s.gain, highPass2K_) * 12.5;
 }
 
 double FilterSection::sample(const double* ticks, const FilterControls& controls) {
-  const Sample s = controlPath(controls);
-  ladder_.setDivider(divider1_, divider2_);
+  const SampleControl s = control(controls);
+  useDivider(s);
   double out[kDecimatorPhases];
-  for (int32_t j = 0; j < kDecimatorPhases; ++j) out[j] = ladder_.step(0.05 * ticks[j], s.g);
-  const double u = decimator_.process(out);
-  return highPass2_.run(highPass1_.run(u, highPass1K_) * s.gain, highPass2K_) * 12.5;
+  for (int32_t j = 0; j < kDecimatorPhases; ++j) out[j] = ladderTick(ticks[j], s);
+  return finish(out, s);
 }
 
 void FilterSection::render(double* work, int32_t frames, const FilterControls& controls) {

@@ -53,13 +53,23 @@ class FilterSection {
   void begin(const FilterControls& controls);
   double sample(const double* ticks, const FilterControls& controls);
 
+  // The same again, split so that a caller can run one sample's control path while the ladder works through the
+  // previous sample's ticks: control, then five ladder ticks with what it returned, then finish.
+  struct SampleControl {
+    double gain;    // amplifier gain V
+    double g;       // ladder element scale
+    double p1, p2;  // resonance divider conductances
+  };
+  SampleControl control(const FilterControls& controls);
+  void useDivider(const SampleControl& s) { ladder_.setDivider(s.p1, s.p2); }
+  double ladderTick(double tick, const SampleControl& s) { return ladder_.step(0.05 * tick, s.g); }
+  double finish(const double ladderOut[kDecimatorPhases], const SampleControl& s);
+
   double decayLevel() const { return decay_; }
   double gateLevel() const { return gateLevel_; }
   double decayFactor() const { return decayFactor_; }
 
  private:
-  struct Sample;  // the control path's results for one output sample
-  Sample controlPath(const FilterControls& controls);
   double cutoffScale(double octaves);
   void setResonance(double rs);
 
