@@ -13,16 +13,21 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# pkg-config must not offer the build machine's own libraries (libsndfile, X11 ...) to a Windows target.
+set(ENV{PKG_CONFIG_LIBDIR} "/usr/${KORALIN_MINGW_TRIPLE}/lib/pkgconfig")
+set(ENV{PKG_CONFIG_PATH} "")
 
 # C99 printf/scanf from the mingw runtime, so number formatting matches the Linux build rather than msvcrt's.
-string(APPEND CMAKE_C_FLAGS_INIT " -D__USE_MINGW_ANSI_STDIO=1")
-string(APPEND CMAKE_CXX_FLAGS_INIT " -D__USE_MINGW_ANSI_STDIO=1")
+# M_PI and friends, which glibc gives by default and mingw's math.h only on request.
+string(APPEND CMAKE_C_FLAGS_INIT " -D__USE_MINGW_ANSI_STDIO=1 -D_USE_MATH_DEFINES")
+string(APPEND CMAKE_CXX_FLAGS_INIT " -D__USE_MINGW_ANSI_STDIO=1 -D_USE_MATH_DEFINES")
 
 # Everything static: the module and the test programs import only Windows' own DLLs.
 set(KORALIN_MINGW_STATIC "-static -static-libgcc -static-libstdc++")
 string(APPEND CMAKE_SHARED_LINKER_FLAGS_INIT " ${KORALIN_MINGW_STATIC}")
 string(APPEND CMAKE_MODULE_LINKER_FLAGS_INIT " ${KORALIN_MINGW_STATIC}")
-string(APPEND CMAKE_EXE_LINKER_FLAGS_INIT " ${KORALIN_MINGW_STATIC}")
+# Programs (the tests) get the 8 MiB main stack Linux gives them; some keep a whole instrument on the stack.
+string(APPEND CMAKE_EXE_LINKER_FLAGS_INIT " ${KORALIN_MINGW_STATIC} -Wl,--stack,8388608")
 
 # ctest runs the Windows test programs through Wine.
 find_program(KORALIN_WINE wine)

@@ -12,8 +12,8 @@ function(koralin_add_rc_resources target)
     list(GET parts 0 name)
     list(GET parts 1 type)
     list(GET parts 2 path)
-    # The type is quoted so the resource compiler keeps it a name ("PNG"), never a number.
-    string(APPEND body "${name} \"${type}\" \"${path}\"\n")
+    # Names and types are bare words: the resource compiler keeps them as upper-case names ("PNG", "TTF").
+    string(APPEND body "${name} ${type} \"${path}\"\n")
     list(APPEND files "${path}")
   endforeach()
   file(CONFIGURE OUTPUT "${out}" CONTENT "${body}" @ONLY)

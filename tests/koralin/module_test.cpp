@@ -37,8 +37,11 @@ TEST(Module, EntryPointUnderBothNamesAndTheDescriptor) {
 
 TEST(Module, NothingElseIsExported) {
   Host::PluginHost host(KORALIN_MODULE);
-  for (const char* name : {"_ZN8PlugCore4PlugD2Ev", "createInstrument", "koralinResourceTable", "MAIN"})
+  for (const char* name : {"_ZN8PlugCore4PlugD2Ev", "createInstrument", "koralinResourceTable"})
     EXPECT_EQ(host.symbol(name), nullptr) << name;
+#ifndef _WIN32
+  EXPECT_EQ(host.symbol("MAIN"), nullptr);  // the Windows module exports the entry as MAIN too
+#endif
 }
 
 TEST(Module, ParametersThroughTheDispatcher) {
