@@ -27,10 +27,9 @@ struct Oscillator::Tick {
   double h;     // shape: the low part's share of the square's period
 };
 
-Oscillator::Oscillator() : step_(stepKernel()), corner_(cornerKernel()), exp2_(&exp2Tables()) {
-  soft_.fill(0.0);
-  reset();
-}
+// The soft-step table is left unwritten until prepare fills it: nothing renders before prepare, and a new
+// instance then touches its 3 MB of tables once rather than twice.
+Oscillator::Oscillator() : step_(stepKernel()), corner_(cornerKernel()), exp2_(&exp2Tables()) { reset(); }
 
 void Oscillator::prepare(double sampleRate) {
   soft_ = *softStepKernel(sampleRate);
