@@ -82,10 +82,8 @@ void AudioEffect::setFlag(int32_t flag, bool on) {
     cEffect.flags &= ~flag;
 }
 
-void AudioEffect::setInitialDelay(int32_t delay) {
-  cEffect.initialDelay = delay;
-  hostCallback(audioMasterIOChanged);
-}
+// Only the descriptor changes: a host reads it after resume; telling it that the I/O changed is ioChanged's job.
+void AudioEffect::setInitialDelay(int32_t delay) { cEffect.initialDelay = delay; }
 
 void AudioEffect::setParameterAutomated(int32_t index, float value) {
   setParameter(index, value);
