@@ -34,9 +34,10 @@ Host::MidiFile readSong(const std::string& path) {
   }
 }
 
-void render(Host::PluginHost& host, const Host::MidiFile& midi, const Render::RenderOptions& o) {
+void render(Host::PluginHost& host, const Host::MidiFile& midi, const Render::RenderOptions& o,
+            const Render::ControllerMap& controllers) {
   Host::MidiTimeline song(midi, o.sampleRate);
-  Render::SongRenderer renderer(host, song, o.sampleRate, o.blockSize, o.tailSeconds);
+  Render::SongRenderer renderer(host, song, o.sampleRate, o.blockSize, o.tailSeconds, controllers);
   Render::WavWriter wav(o.output, o.sampleRate, renderer.channelCount(), o.format);
   Render::ProgressBar bar(Render::ProgressBar::stderrIsTerminal());
   Render::RenderStats stats;
@@ -68,8 +69,9 @@ int run(const Render::RenderOptions& o, const char* argv0) {
   host.start((float)o.sampleRate, o.blockSize);
   if (!o.preset.empty()) Render::loadPreset(host, o.preset);
   Render::applySettings(host, o.settings);
+  Render::ControllerMap controllers = Render::mapControllers(host, o.controllers);
   if (!o.savePreset.empty()) Render::savePreset(host, o.savePreset);
-  if (!o.input.empty()) render(host, midi, o);
+  if (!o.input.empty()) render(host, midi, o, controllers);
   return 0;
 }
 

@@ -35,6 +35,19 @@ ParamSetting parseSetting(const std::string& text) {
   return {name, (float)value};
 }
 
+ControllerMapping parseMapping(const std::string& text, const std::vector<ControllerMapping>& earlier) {
+  size_t eq = text.find('=');
+  if (eq == std::string::npos || eq == 0 || eq + 1 == text.size())
+    throw UsageError("--cc needs N=NAME, not \"" + text + "\"");
+  int controller = parseWhole("--cc controller", text.substr(0, eq), 0, 127);
+  // One controller moving two parameters is more often a typing slip than a wish.
+  for (const ControllerMapping& m : earlier)
+    if (m.controller == controller)
+      throw UsageError("--cc " + std::to_string(controller) + " is mapped twice (to " + m.name + " and " +
+                       text.substr(eq + 1) + ")");
+  return {controller, text.substr(eq + 1)};
+}
+
 SampleFormat parseFormat(const std::string& text) {
   if (text == "float") return SampleFormat::Float;
   if (text == "pcm24") return SampleFormat::Pcm24;
@@ -49,6 +62,8 @@ void applyOption(RenderOptions& o, const std::string& name, const std::string& v
     o.blockSize = parseWhole(name, value, 1, 8192);
   else if (name == "--set")
     o.settings.push_back(parseSetting(value));
+  else if (name == "--cc")
+    o.controllers.push_back(parseMapping(value, o.controllers));
   else if (name == "--plugin")
     o.plugin = value;
   else if (name == "--preset")
@@ -65,7 +80,7 @@ void applyOption(RenderOptions& o, const std::string& name, const std::string& v
 }
 
 bool takesValue(const std::string& name) {
-  static const char* const kValueOptions[] = {"--rate",   "--block",       "--set",    "--plugin",
+  static const char* const kValueOptions[] = {"--rate",   "--block",       "--set",    "--cc",  "--plugin",
                                               "--preset", "--save-preset", "--format", "--tail"};
   for (const char* known : kValueOptions)
     if (name == known) return true;
@@ -140,6 +155,9 @@ std::string usageText() {
          "  --block FRAMES       frames per processing call, 1 to 8192 (default 512)\n"
          "  --set NAME=VALUE     set a parameter by its name to a normalized value 0..1; repeatable,\n"
          "                       applied in order after --preset (e.g. --set cutoff=0.3 --set reso=0.8)\n"
+         "  --cc N=NAME          MIDI controller N (0..127, any channel) in the song moves the parameter\n"
+         "                       NAME as host automation, value/127 at the controller's sample; mapped\n"
+         "                       controllers are not sent as MIDI; repeatable (e.g. --cc 74=cutoff)\n"
          "  --preset FILE        load a state chunk first: a .fxp program or .fxb bank with an opaque\n"
          "                       chunk, or a bare chunk as the plug-in saves it\n"
          "  --save-preset FILE   write the state after --preset and --set as a .fxp program; with no\n"

@@ -21,6 +21,12 @@ struct ParamSetting {
   float value;  // normalized 0..1
 };
 
+// MIDI controller `controller` in the song moves the parameter called `name` as host automation.
+struct ControllerMapping {
+  int controller;  // 0..127
+  std::string name;
+};
+
 struct RenderOptions {
   std::string input;       // the MIDI file
   std::string output;      // the WAV file
@@ -30,6 +36,7 @@ struct RenderOptions {
   int sampleRate = 44100;
   int blockSize = 512;
   std::vector<ParamSetting> settings;
+  std::vector<ControllerMapping> controllers;  // at most one mapping per controller number
   std::optional<double> tailSeconds;  // none: until the output falls silent
   SampleFormat format = SampleFormat::Pcm24;
   bool help = false;

@@ -25,6 +25,14 @@ std::string parameterList(Host::PluginHost& host) {
   return list.empty() ? "none" : list;
 }
 
+// The parameter of that name, else a usage error for option that lists the names there are.
+int32_t requireParameter(Host::PluginHost& host, const std::string& option, const std::string& name) {
+  int32_t index = findParameter(host, name);
+  if (index < 0)
+    throw UsageError(option + ": the plug-in has no parameter \"" + name + "\" (it has: " + parameterList(host) + ")");
+  return index;
+}
+
 }  // namespace
 
 std::vector<uint8_t> readWholeFile(const std::string& path) {
@@ -72,12 +80,13 @@ int32_t findParameter(Host::PluginHost& host, const std::string& name) {
 }
 
 void applySettings(Host::PluginHost& host, const std::vector<ParamSetting>& settings) {
-  for (const ParamSetting& s : settings) {
-    int32_t index = findParameter(host, s.name);
-    if (index < 0)
-      throw UsageError("--set: the plug-in has no parameter \"" + s.name + "\" (it has: " + parameterList(host) + ")");
-    host.setParameter(index, s.value);
-  }
+  for (const ParamSetting& s : settings) host.setParameter(requireParameter(host, "--set", s.name), s.value);
+}
+
+ControllerMap mapControllers(Host::PluginHost& host, const std::vector<ControllerMapping>& mappings) {
+  ControllerMap map;
+  for (const ControllerMapping& m : mappings) map.map(m.controller, requireParameter(host, "--cc", m.name));
+  return map;
 }
 
 void savePreset(Host::PluginHost& host, const std::string& path) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/lib/plugin_host.h"
+#include "host/render/automation.h"
 #include "host/render/options.h"
 
 namespace Render {
@@ -21,6 +22,8 @@ void loadPreset(Host::PluginHost& host, const std::string& path);
 int32_t findParameter(Host::PluginHost& host, const std::string& name);
 // Sets each parameter in order. Throws UsageError for a name the plug-in does not have, listing those it has.
 void applySettings(Host::PluginHost& host, const std::vector<ParamSetting>& settings);
+// Finds the parameter of each controller mapping by name. Throws UsageError as applySettings does.
+ControllerMap mapControllers(Host::PluginHost& host, const std::vector<ControllerMapping>& mappings);
 
 // Writes the current state as a program file with the plug-in's ID and version.
 void savePreset(Host::PluginHost& host, const std::string& path);

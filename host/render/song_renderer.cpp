@@ -1,4 +1,4 @@
-// The render loop: cuts processing calls at block size and tempo changes, sends events, times the tail.
+// The render loop: cuts processing calls at block size, tempo changes and automation, sends events, times the tail.
 #include "host/render/song_renderer.h"
 
 #include <algorithm>
@@ -7,8 +7,14 @@
 namespace Render {
 
 SongRenderer::SongRenderer(Host::PluginHost& host, const Host::MidiTimeline& song, double sampleRate,
-                           int32_t blockSize, std::optional<double> tailSeconds)
-    : host_(host), song_(song), sampleRate_(sampleRate), blockSize_(blockSize), tailSeconds_(tailSeconds) {
+                           int32_t blockSize, std::optional<double> tailSeconds, const ControllerMap& controllers)
+    : host_(host),
+      song_(song),
+      sampleRate_(sampleRate),
+      blockSize_(blockSize),
+      tailSeconds_(tailSeconds),
+      controllers_(controllers),
+      automation_(automationOf(song, controllers)) {
   AEffect* effect = host.effect();
   inputs_.assign((size_t)std::max(effect->numInputs, 0), std::vector<float>((size_t)blockSize, 0.0f));
   outputs_.assign((size_t)std::max(effect->numOutputs, 1), std::vector<float>((size_t)blockSize, 0.0f));
@@ -25,7 +31,16 @@ SongRenderer::SongRenderer(Host::PluginHost& host, const Host::MidiTimeline& son
 int32_t SongRenderer::nextBlockLength(int64_t pos, int64_t limit) const {
   // A processing call never spans a tempo change, so the tempo the plug-in reads holds for the whole call.
   int64_t end = std::min({pos + blockSize_, limit, song_.nextTempoChange(pos)});
+  // The plug-in takes parameter changes at the start of a call, so a call ends where the next one is due.
+  if (nextPoint_ < automation_.size()) end = std::min(end, automation_[nextPoint_].sample);
   return (int32_t)(end - pos);
+}
+
+void SongRenderer::applyAutomation(int64_t pos) {
+  while (nextPoint_ < automation_.size() && automation_[nextPoint_].sample <= pos) {
+    const AutomationPoint& p = automation_[nextPoint_++];
+    host_.setParameter(p.param, p.value);
+  }
 }
 
 void SongRenderer::deliverEvents(int64_t pos, int32_t frames) {
@@ -33,6 +48,7 @@ void SongRenderer::deliverEvents(int64_t pos, int32_t frames) {
   pending_.clear();
   while (nextEvent_ < events.size() && events[nextEvent_].sample < pos + frames) {
     const Host::TimedMidi& e = events[nextEvent_++];
+    if (controllers_.paramOf(e.status, e.data1) >= 0) continue;  // played as automation instead
     pending_.push_back({(int32_t)(e.sample - pos), e.status, e.data1, e.data2});
   }
   if (!pending_.empty()) host_.sendMidi(pending_);
@@ -81,6 +97,7 @@ RenderStats SongRenderer::run(const BlockSink& sink, const Progress& progress) {
   RenderStats stats;
   int64_t pos = 0;
   while (pos < limit) {
+    applyAutomation(pos);
     int32_t frames = nextBlockLength(pos, limit);
     publishTime(pos, pos == 0);
     deliverEvents(pos, frames);

@@ -1,4 +1,4 @@
-// Plays a MIDI timeline through a loaded plug-in block by block, with events at their exact sample positions.
+// Plays a MIDI timeline through a loaded plug-in block by block, with events and automation on their exact samples.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,7 @@
 
 #include "host/lib/midi_timeline.h"
 #include "host/lib/plugin_host.h"
+#include "host/render/automation.h"
 
 namespace Render {
 
@@ -27,15 +28,17 @@ class SongRenderer {
   static constexpr double kQuietSeconds = 0.1;
   static constexpr double kMaxAutoTailSeconds = 10.0;
 
-  // The host must be started with the same rate and block size. tailSeconds empty: stop when silent.
+  // The host must be started with the same rate and block size. tailSeconds empty: stop when silent. Changes of
+  // the mapped controllers become parameter changes at their samples instead of MIDI.
   SongRenderer(Host::PluginHost& host, const Host::MidiTimeline& song, double sampleRate, int32_t blockSize,
-               std::optional<double> tailSeconds);
+               std::optional<double> tailSeconds, const ControllerMap& controllers = ControllerMap());
 
   int32_t channelCount() const { return (int32_t)outputs_.size(); }
   RenderStats run(const BlockSink& sink, const Progress& progress);
 
  private:
   int32_t nextBlockLength(int64_t pos, int64_t limit) const;
+  void applyAutomation(int64_t pos);
   void deliverEvents(int64_t pos, int32_t frames);
   void publishTime(int64_t pos, bool first);
   void process(int32_t frames);
@@ -46,7 +49,10 @@ class SongRenderer {
   double sampleRate_;
   int32_t blockSize_;
   std::optional<double> tailSeconds_;
+  ControllerMap controllers_;
+  std::vector<AutomationPoint> automation_;
   size_t nextEvent_ = 0;      // index of the first event not yet delivered
+  size_t nextPoint_ = 0;      // index of the first automation point not yet applied
   int64_t quietSince_ = 0;    // output has stayed below kSilence from here on (counted after the last event)
   std::vector<std::vector<float>> inputs_, outputs_;
   std::vector<float*> inputPtrs_, outputPtrs_;

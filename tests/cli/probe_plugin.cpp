@@ -1,9 +1,12 @@
 // A test instrument that turns what the host sends into sound: each note event becomes one sample at its
-// position (+note for a start, -note for a release) on the left; the right carries the transport's song
-// position in thousandths of a quarter note while "clock" is above 0.5; "Hum" adds a constant to the left;
-// "poison" above 0.5 makes the first sample of every call not a number.
+// position (+note for a start, -note for a release, 1000 + number for a controller change) on the left; the right
+// carries the transport's song position in thousandths of a quarter note while "clock" is above 0.5; "Hum" adds a
+// constant to the left; "poison" above 0.5 makes the first sample of every call not a number. It logs every
+// parameter change with the frame it took effect at (tests/cli/probe_log.h).
 #include <cstring>
+#include <vector>
 
+#include "tests/cli/probe_log.h"
 #include "vst/aeffect.h"
 
 namespace {
@@ -17,6 +20,8 @@ struct Probe {
   float params[kParams] = {0, 0, 0};
   VstEvents* events = nullptr;
   double sampleRate = 44100;
+  int64_t framesDone = 0;  // frames processed since the plug-in was made
+  std::vector<ProbeParamChange> changes;
 };
 
 Probe* probeOf(AEffect* e) { return static_cast<Probe*>(e->object); }
@@ -40,7 +45,9 @@ intptr_t VSTCALLBACK dispatcher(AEffect* e, int32_t opcode, int32_t index, intpt
 }
 
 void VSTCALLBACK setParameter(AEffect* e, int32_t index, float v) {
-  if (index >= 0 && index < kParams) probeOf(e)->params[index] = v;
+  Probe* p = probeOf(e);
+  if (index >= 0 && index < kParams) p->params[index] = v;
+  p->changes.push_back({index, v, p->framesDone});
 }
 
 float VSTCALLBACK getParameter(AEffect* e, int32_t index) {
@@ -53,9 +60,10 @@ void writeEvents(Probe* p, float* left, int32_t frames) {
     auto* m = reinterpret_cast<VstMidiEvent*>(p->events->events[i]);
     int32_t at = m->deltaFrames;
     if (at < 0 || at >= frames) at = frames - 1;  // misplaced events show up at the block's end
-    uint8_t kind = (uint8_t)m->midiData[0] & 0xF0, note = (uint8_t)m->midiData[1], velocity = (uint8_t)m->midiData[2];
-    if (kind == 0x90 && velocity > 0) left[at] += note;
-    if (kind == 0x80 || (kind == 0x90 && velocity == 0)) left[at] -= note;
+    uint8_t kind = (uint8_t)m->midiData[0] & 0xF0, number = (uint8_t)m->midiData[1], value = (uint8_t)m->midiData[2];
+    if (kind == 0x90 && value > 0) left[at] += number;
+    if (kind == 0x80 || (kind == 0x90 && value == 0)) left[at] -= number;
+    if (kind == 0xB0) left[at] += 1000 + number;
   }
   p->events = nullptr;
 }
@@ -71,9 +79,16 @@ void VSTCALLBACK processReplacing(AEffect* e, float**, float** outputs, int32_t 
   }
   writeEvents(p, outputs[0], frames);
   if (p->params[2] > 0.5f && frames > 0) outputs[0][0] = __builtin_nanf("");
+  p->framesDone += frames;
 }
 
 }  // namespace
+
+extern "C" __attribute__((visibility("default"))) const ProbeParamChange* probeParamLog(AEffect* e, int32_t* count) {
+  Probe* p = probeOf(e);
+  *count = (int32_t)p->changes.size();
+  return p->changes.data();
+}
 
 extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback host) {
   if (!host(nullptr, audioMasterVersion, 0, 0, nullptr, 0)) return nullptr;
