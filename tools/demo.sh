@@ -6,8 +6,9 @@ bash tools/install-deps.sh
 cmake --preset release
 cmake --build --preset release -j2
 mkdir -p out
-# The filter settings shape the line: a low cutoff opened by a strong envelope, high resonance, a short decay.
+# The song turns the cutoff (controller 74) and resonance (71) knobs as it plays; the other settings shape the line:
+# a saw, a strong envelope opening the filter on each note, a short decay and hard accents.
 build/release/koralin-render \
-  --set wave=0 --set cutoff=0.28 --set reso=0.82 --set envmod=0.7 --set decay=0.35 --set accent=0.8 \
+  --cc 74=cutoff --cc 71=reso --set wave=0 --set envmod=0.7 --set decay=0.35 --set accent=0.8 \
   examples/acid.mid out/acid.wav
 echo "The demo is at $(pwd)/out/acid.wav"

@@ -1,5 +1,6 @@
-// Writes the demo song examples/acid.mid: a 16-step acid bassline, four bars at 125 BPM.
+// Writes the demo song examples/acid.mid: a 16-step acid bassline, four bars at 125 BPM, with the knobs turned.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -15,6 +16,10 @@ constexpr int kOverlap = 10;                 // a slid note is released this lon
 constexpr uint32_t kMicrosPerQuarter = 480000;  // 125 BPM
 constexpr int kAccentVelocity = 120;            // above 100: accented
 constexpr int kNormalVelocity = 80;
+constexpr int kSongTicks = 4 * 4 * kTicksPerQuarter;  // four bars of 4/4
+constexpr int kKnobTick = kTicksPerQuarter / 16;       // how often a turning knob sends its position (30 ms)
+constexpr uint8_t kCutoffController = 74;
+constexpr uint8_t kResoController = 71;
 
 enum Flags { kPlain = 0, kAccent = 1, kSlide = 2, kRest = 4 };
 
@@ -63,7 +68,7 @@ Host::MidiTrackWriter conductorTrack() {
   track.text(0, 0x03, "Koralin acid demo");
   track.meta(0, 0x58, {4, 2, 24, 8});  // 4/4
   track.tempo(0, kMicrosPerQuarter);
-  track.endOfTrack(4 * 4 * kTicksPerQuarter);
+  track.endOfTrack(kSongTicks);
   return track;
 }
 
@@ -82,6 +87,48 @@ Host::MidiTrackWriter bassTrack() {
   return track;
 }
 
+// A knob's path: positions (controller values) at ticks, eased in and out between them as a hand turns it.
+struct KnobPoint {
+  int tick;
+  int value;
+};
+using KnobPath = std::vector<KnobPoint>;
+
+// The cutoff closes over the first two bars and opens past where it started over the last two.
+const KnobPath kCutoffPath = {{0, 48}, {kSongTicks / 2, 12}, {kSongTicks, 80}};
+// The resonance waits a bar, rises toward its peak as the filter is darkest, and eases back in the last bar.
+const KnobPath kResoPath = {{0, 96}, {kSongTicks / 4, 96}, {kSongTicks * 5 / 8, 120}, {kSongTicks, 100}};
+
+int knobAt(const KnobPath& path, int tick) {
+  for (size_t i = 1; i < path.size(); ++i) {
+    const KnobPoint &a = path[i - 1], &b = path[i];
+    if (tick >= b.tick) continue;
+    double u = (double)(tick - a.tick) / (b.tick - a.tick);
+    double eased = u * u * (3 - 2 * u);
+    return (int)std::lround(a.value + (b.value - a.value) * eased);
+  }
+  return path.back().value;
+}
+
+// Both knobs on channel 1; a knob sends only when its position has changed.
+Host::MidiTrackWriter knobTrack() {
+  Host::MidiTrackWriter track(true);
+  track.text(0, 0x03, "Knobs");
+  int sentTick = 0, cutoff = -1, reso = -1;
+  auto send = [&](int tick, uint8_t controller, int value, int& last) {
+    if (value == last) return;
+    track.channel((uint32_t)(tick - sentTick), 0xB0, controller, (uint8_t)value);
+    sentTick = tick;
+    last = value;
+  };
+  for (int tick = 0; tick < kSongTicks; tick += kKnobTick) {
+    send(tick, kCutoffController, knobAt(kCutoffPath, tick), cutoff);
+    send(tick, kResoController, knobAt(kResoPath, tick), reso);
+  }
+  track.endOfTrack((uint32_t)(kSongTicks - sentTick));
+  return track;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -89,7 +136,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: koralin-make-acid OUTPUT.mid\n");
     return 2;
   }
-  std::vector<uint8_t> bytes = Host::writeMidiFile(1, kTicksPerQuarter, {conductorTrack(), bassTrack()});
+  std::vector<uint8_t> bytes = Host::writeMidiFile(1, kTicksPerQuarter, {conductorTrack(), bassTrack(), knobTrack()});
   FILE* f = std::fopen(argv[1], "wb");
   bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   if (f) ok = std::fclose(f) == 0 && ok;

@@ -30,7 +30,8 @@ TEST(RenderOptions, DefaultsAndEveryOption) {
 
   RenderOptions o = parseOptions({"--rate", "48000", "--block=64", "--set", "cutoff=0.25", "--set=reso=1",
                                   "--plugin", "p.so", "--preset=a.fxp", "--save-preset", "b.fxp", "--tail", "1.5",
-                                  "--format", "float", "in.mid", "--", "-out.wav"});
+                                  "--format", "float", "--cc", "74=cutoff", "--cc=1=Reso", "in.mid", "--",
+                                  "-out.wav"});
   EXPECT_EQ(o.sampleRate, 48000);
   EXPECT_EQ(o.blockSize, 64);
   ASSERT_EQ(o.settings.size(), 2u);
@@ -43,6 +44,11 @@ TEST(RenderOptions, DefaultsAndEveryOption) {
   EXPECT_EQ(o.savePreset, "b.fxp");
   EXPECT_DOUBLE_EQ(*o.tailSeconds, 1.5);
   EXPECT_EQ(o.format, SampleFormat::Float);
+  ASSERT_EQ(o.controllers.size(), 2u);
+  EXPECT_EQ(o.controllers[0].controller, 74);
+  EXPECT_EQ(o.controllers[0].name, "cutoff");
+  EXPECT_EQ(o.controllers[1].controller, 1);
+  EXPECT_EQ(o.controllers[1].name, "Reso");
   EXPECT_EQ(o.output, "-out.wav");
 
   EXPECT_TRUE(parseOptions({"in.mid", "--help"}).help);
@@ -62,6 +68,13 @@ TEST(RenderOptions, MistakesAreRefusedInOneLine) {
       {{"--set", "=0.5", "a", "b"}, "--set needs NAME=VALUE, not \"=0.5\""},
       {{"--set", "cutoff=1.5", "a", "b"}, "--set cutoff: value 1.5 is outside 0..1 (values are normalized)"},
       {{"--set", "cutoff=nan", "a", "b"}, "--set cutoff needs a number, not \"nan\""},
+      {{"--cc", "74", "a", "b"}, "--cc needs N=NAME, not \"74\""},
+      {{"--cc", "=cutoff", "a", "b"}, "--cc needs N=NAME, not \"=cutoff\""},
+      {{"--cc", "74=", "a", "b"}, "--cc needs N=NAME, not \"74=\""},
+      {{"--cc", "128=cutoff", "a", "b"}, "--cc controller must be a whole number from 0 to 127, not 128"},
+      {{"--cc", "-1=cutoff", "a", "b"}, "--cc controller must be a whole number from 0 to 127, not -1"},
+      {{"--cc", "mod=cutoff", "a", "b"}, "--cc controller needs a number, not \"mod\""},
+      {{"--cc", "74=cutoff", "--cc", "74=reso", "a", "b"}, "--cc 74 is mapped twice (to cutoff and reso)"},
       {{"--format", "mp3", "a", "b"}, "--format must be float, pcm24 or pcm16, not \"mp3\""},
       {{"--tail", "-1", "a", "b"}, "--tail must be from 0 to 3600 seconds, not -1"},
       {{}, "missing INPUT.mid and OUTPUT.wav"},
@@ -70,4 +83,5 @@ TEST(RenderOptions, MistakesAreRefusedInOneLine) {
   };
   for (const auto& [args, message] : cases) EXPECT_EQ(refusal(args), message);
   EXPECT_NE(usageText().find("--save-preset"), std::string::npos);
+  EXPECT_NE(usageText().find("--cc N=NAME"), std::string::npos);
 }
