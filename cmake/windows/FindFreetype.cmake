@@ -33,8 +33,10 @@ add_library(koralin_freetype STATIC
 target_include_directories(koralin_freetype SYSTEM PUBLIC "${CMAKE_CURRENT_LIST_DIR}/freetype"
                                                          "${KORALIN_FREETYPE_SOURCE}/include")
 # Our module list and options, seen alike by the library and by the code that includes its headers.
+# C and C++ only: the resource compiler hands its definitions to a shell.
 target_compile_definitions(koralin_freetype
-  PUBLIC "FT_CONFIG_MODULES_H=<koralin_ftmodule.h>" "FT_CONFIG_OPTIONS_H=<koralin_ftoption.h>"
+  PUBLIC "$<$<COMPILE_LANGUAGE:C,CXX>:FT_CONFIG_MODULES_H=\"koralin_ftmodule.h\">"
+         "$<$<COMPILE_LANGUAGE:C,CXX>:FT_CONFIG_OPTIONS_H=\"koralin_ftoption.h\">"
   PRIVATE FT2_BUILD_LIBRARY)
 # Not our code: its own warnings are its maintainers' business.
 target_compile_options(koralin_freetype PRIVATE -w)

@@ -137,6 +137,9 @@ TEST(KoralinPlugin, DoublePrecisionPathCarriesTheSameSignal) {
 
 TEST(KoralinPlugin, RenderingAllocatesNothing) {
   if (!AllocCounter::kAvailable) GTEST_SKIP() << "allocation counting needs the plain operator new";
+#if defined(_WIN32)
+  GTEST_SKIP() << "a Windows DLL keeps its own operator new, out of the host's reach";
+#endif
   auto host = startedHost(512);
   playPattern(*host, 512, 0.5);  // the host's own buffers are made now
   std::vector<float> l(512), r(512);
