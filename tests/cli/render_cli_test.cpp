@@ -31,6 +31,18 @@ Wav readWav(const fs::path& path) {
   return wav;
 }
 
+// How bright a stretch of the left channel is: the first difference's energy against the signal's, which grows
+// with the share of high frequencies.
+double brightness(const Wav& wav, sf_count_t from, sf_count_t to) {
+  double energy = 0, edges = 0;
+  for (sf_count_t i = from + 1; i < to; ++i) {
+    double x = wav.samples[(size_t)i * 2], step = x - wav.samples[(size_t)(i - 1) * 2];
+    energy += x * x;
+    edges += step * step;
+  }
+  return std::sqrt(edges / std::max(energy, 1e-12));
+}
+
 float peakOf(const Wav& wav) {
   float peak = 0;
   for (float x : wav.samples) peak = std::max(peak, std::fabs(x));
@@ -98,6 +110,56 @@ TEST(RenderCli, EventsReachAnyPluginOnTheirSamples) {
   EXPECT_NE(r.output.find("peak 34.0 dBFS"), std::string::npos) << r.output;
 }
 
+TEST(RenderCli, MappedControllersMoveParametersOnTheirSamples) {
+  fs::path dir = scratchDir("cc");
+  Host::MidiTrackWriter t;
+  t.channel(100, 0xB2, 20, 127);  // 100 ticks at 120 BPM, 480 a quarter: 4593.75 -> 4594
+  t.channel(1, 0xB0, 7, 5);       // unmapped, stays MIDI: 4640
+  t.channel(99, 0xB0, 20, 0);     // 9187.5 -> 9188
+  t.endOfTrack();
+  writeBytes(dir / "cc.mid", Host::writeMidiFile(0, 480, {t}));
+  CliResult r = runRenderer({"--plugin", KORALIN_PROBE_PLUGIN, "--cc", "20=hum", "--format", "float", "--block", "1000",
+                             "--tail", "0.01", (dir / "cc.mid").string(), (dir / "cc.wav").string()});
+  ASSERT_EQ(r.status, 0) << r.output;
+  Wav wav = readWav(dir / "cc.wav");
+  ASSERT_EQ(wav.info.frames, 9188 + 441);
+  for (sf_count_t i = 0; i < wav.info.frames; ++i) {
+    float expected = (i >= 4594 && i < 9188 ? 1.f : 0.f) + (i == 4640 ? 1007.f : 0.f);
+    ASSERT_EQ(wav.samples[(size_t)i * 2], expected) << "frame " << i;
+  }
+}
+
+TEST(RenderCli, TheDemoFilterMovesWithItsKnobs) {
+  fs::path dir = scratchDir("knobs");
+  const std::vector<std::string> common = {"--set", "wave=0",  "--set",  "envmod=0.7",
+                                           "--format", "float", "--tail", "0"};
+  auto render = [&](std::vector<std::string> args, const std::string& name) {
+    args.insert(args.end(), common.begin(), common.end());
+    args.insert(args.end(), {kDemo, (dir / name).string()});
+    CliResult r = runRenderer(args);
+    EXPECT_EQ(r.status, 0) << r.output;
+    return readWav(dir / name);
+  };
+  Wav moving = render({"--cc", "74=cutoff", "--cc", "71=reso"}, "moving.wav");
+  Wav still = render({}, "still.wav");
+  ASSERT_EQ(moving.info.frames, still.info.frames);
+  float largest = 0;
+  for (size_t i = 0; i < moving.samples.size(); ++i)
+    largest = std::max(largest, std::fabs(moving.samples[i] - still.samples[i]));
+  EXPECT_GT(largest, 0.05f);
+  // The cutoff closes in the second bar and opens widest in the last; left alone the bars sound alike.
+  const sf_count_t bar = 2 * 42336;  // 1.92 s at 44100 Hz
+  auto bars = [&](const Wav& w) {
+    std::vector<double> b;
+    for (sf_count_t i = 0; i < 4; ++i) b.push_back(brightness(w, i * bar, std::min((i + 1) * bar, w.info.frames)));
+    return b;
+  };
+  std::vector<double> m = bars(moving), s = bars(still);
+  EXPECT_LT(m[1], 0.8 * m[0]) << m[0] << " " << m[1];
+  EXPECT_GT(m[3], 1.5 * m[1]) << m[1] << " " << m[3];
+  EXPECT_LT(*std::max_element(s.begin(), s.end()), 1.3 * *std::min_element(s.begin(), s.end()));
+}
+
 TEST(RenderCli, PresetsRoundTripThroughThePlugin) {
   fs::path dir = scratchDir("presets");
   std::string a = (dir / "a.fxp").string(), b = (dir / "b.fxp").string(), c = (dir / "c.fxp").string();
@@ -129,7 +191,13 @@ TEST(RenderCli, UsageErrorsExitWithTwo) {
   EXPECT_NE(r.output.find("cutoff"), std::string::npos) << r.output;
   EXPECT_FALSE(fs::exists(out));
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {}, {"--rate", "1", kDemo, out}, {"--bogus", kDemo, out}, {"--format", "ogg", kDemo, out}}) {
+           {},
+           {"--rate", "1", kDemo, out},
+           {"--bogus", kDemo, out},
+           {"--format", "ogg", kDemo, out},
+           {"--cc", "74=nosuch", kDemo, out},
+           {"--cc", "128=cutoff", kDemo, out},
+           {"--cc", "74", kDemo, out}}) {
     r = runRenderer(args);
     EXPECT_EQ(r.status, 2) << r.output;
     EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << r.output;
