@@ -88,17 +88,6 @@ TEST(Automation, EachChangeTakesEffectOnItsExactSampleWhateverTheBlockSize) {
   }
 }
 
-TEST(Automation, WithoutAMappingControllersStayMidi) {
-  Played out = play(knobSong(), 512, ControllerMap());
-  EXPECT_TRUE(out.changes.empty());
-  EXPECT_EQ(out.left[0], 1071.0f);
-  EXPECT_EQ(out.left[11025], 1074.0f);
-  EXPECT_EQ(out.left[11484], 1074.0f);
-  EXPECT_EQ(out.left[22050], 1043.0f);
-  EXPECT_EQ(out.left[22096], 1074.0f);
-  EXPECT_EQ(out.left[30000], 0.0f);
-}
-
 TEST(Automation, ControllersFindTheirParametersByName) {
   PluginHost host(KORALIN_PROBE_PLUGIN);
   host.start(44100.0f, 64);
