@@ -112,6 +112,25 @@ TEST(Win32System, Sse2IsFoundAndTheSeamHidesIt) {
   EXPECT_TRUE(Platform::cpuHasSse2());
 }
 
+// OutputDebugStringA raises DBG_PRINTEXCEPTION_C with the text; a vectored handler sees it as a debugger would.
+std::string g_debugText;
+LONG CALLBACK catchDebugText(EXCEPTION_POINTERS* info) {
+  const EXCEPTION_RECORD* record = info->ExceptionRecord;
+  if (record->ExceptionCode != DBG_PRINTEXCEPTION_C || record->NumberParameters < 2) return EXCEPTION_CONTINUE_SEARCH;
+  g_debugText.append(reinterpret_cast<const char*>(record->ExceptionInformation[1]),
+                     (size_t)record->ExceptionInformation[0]);
+  return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+TEST(Win32System, DebugOutputReachesTheDebuggerChannel) {
+  void* handler = AddVectoredExceptionHandler(1, catchDebugText);
+  ASSERT_NE(handler, nullptr);
+  g_debugText.clear();
+  Platform::debugOutput("Quillmarsh GL: check failed at line 262 (please report this bug).\r\n");
+  RemoveVectoredExceptionHandler(handler);
+  EXPECT_EQ(g_debugText.find("Quillmarsh GL: check failed at line 262"), 0u) << g_debugText;
+}
+
 TEST(Win32Wheel, DeltaIsTheWholePartOfAmountTimes120WithinSixteenBits) {
   EXPECT_EQ(Platform::wheelDelta(1.0f), 120);
   EXPECT_EQ(Platform::wheelDelta(1.5f), 180);
