@@ -140,13 +140,11 @@ static bool pinProperties(int32_t index, int32_t pairs, const char* pairName, Vs
 }
 
 bool Plug::getInputProperties(int32_t index, VstPinProperties* properties) {
-  if (index < 0 || index / 2 >= inputPairs_) return false;
-  return pinProperties(index, inputPairs_, getInputPairName(index / 2), properties);
+  return index >= 0 && pinProperties(index, inputPairs_, getInputPairName(index / 2), properties);
 }
 
 bool Plug::getOutputProperties(int32_t index, VstPinProperties* properties) {
-  if (index < 0 || index / 2 >= outputPairs_) return false;
-  return pinProperties(index, outputPairs_, getOutputPairName(index / 2), properties);
+  return index >= 0 && pinProperties(index, outputPairs_, getOutputPairName(index / 2), properties);
 }
 
 intptr_t Plug::vendorSpecific(int32_t index, intptr_t value, void*, float opt) {
