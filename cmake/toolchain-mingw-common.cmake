@@ -29,10 +29,15 @@ string(APPEND CMAKE_MODULE_LINKER_FLAGS_INIT " ${KORALIN_MINGW_STATIC}")
 # Programs (the tests) get the 8 MiB main stack Linux gives them; some keep a whole instrument on the stack.
 string(APPEND CMAKE_EXE_LINKER_FLAGS_INIT " ${KORALIN_MINGW_STATIC} -Wl,--stack,8388608")
 
-# ctest runs the Windows test programs through Wine.
-find_program(KORALIN_WINE wine)
-if(KORALIN_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR "${KORALIN_WINE}")
+# ctest runs the Windows test programs through Wine's loader for the target's word size. The 64-bit loader is called
+# directly: the wine command prefers the 32-bit loader whenever 32-bit Wine is installed, and that one cannot start
+# on a kernel without 32-bit support.
+find_program(KORALIN_WINE_LOADER NAMES ${KORALIN_WINE_NAMES} PATHS /usr/lib/wine NO_DEFAULT_PATH)
+if(NOT KORALIN_WINE_LOADER)
+  find_program(KORALIN_WINE_LOADER NAMES wine)
+endif()
+if(KORALIN_WINE_LOADER)
+  set(CMAKE_CROSSCOMPILING_EMULATOR "${KORALIN_WINE_LOADER}")
 endif()
 
 # Find modules for libraries the Windows module compiles from source (FreeType).

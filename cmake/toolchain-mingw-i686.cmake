@@ -1,6 +1,7 @@
 # 32-bit Windows (i686) with Debian's mingw-w64: cmake -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(KORALIN_MINGW_TRIPLE i686-w64-mingw32)
+set(KORALIN_WINE_NAMES wine)
 include("${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw-common.cmake")
 
 # Floating point on SSE2, never x87: flush-to-zero and the rounding mode only govern SSE, and the results must

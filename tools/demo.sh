@@ -2,9 +2,9 @@
 # Installs what is missing, builds the release plug-in and renderer, and renders the acid demo to out/acid.wav.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/install-deps.sh
+bash tools/install-deps.sh build
 cmake --preset release
-cmake --build --preset release -j2
+cmake --build --preset release -j2 --target Koralin koralin-render
 mkdir -p out
 # The song turns the cutoff (controller 74) and resonance (71) knobs as it plays; the other settings shape the line:
 # a saw, a strong envelope opening the filter on each note, a short decay and hard accents.
