@@ -1,0 +1,95 @@
+// The root of every control tree: owns the native child window (through its backend) and the drawing device,
+// implements the window services, and turns the window's events into calls on the tree.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "gui/container.h"
+#include "gui/menu.h"
+#include "gui/window_backend.h"
+
+namespace VexBlit {
+class Device;
+}
+
+namespace Lattice {
+
+class Winwrapper : public Container {
+ public:
+  using BackendFactory = std::unique_ptr<WindowBackend> (*)(Winwrapper& root, void* parentWindow, int width,
+                                                            int height);
+  // Creates the native window as a child of parentWindow; on failure the object exists without a window.
+  // The root deletes itself when its window is destroyed (destroyWindow, or the parent's destruction).
+  Winwrapper(void* parentWindow, IFrameController* controller, int width, int height,
+             BackendFactory makeBackend = &createWindowBackend);
+  ~Winwrapper() override;
+
+  // Window services of the tree.
+  bool ask(const char* caption, const char* text) override;
+  void invalidate() override;
+  void releaseGraphics() override;
+  void setCapture(Control* control) override;
+  bool hasCapture(Control* control) override;
+  void setFocus(Control* control) override;
+  Menu* newMenu(Control* listener) override;
+  bool isMenuOpenFor(Control* control) override;
+
+  // For the owner. startTimer replaces a running timer; "Failed to create timer." when the system refuses.
+  void startTimer(ITimerController* receiver);
+  void stopTimer();
+  // Destroys the window, which deletes this root and the whole tree before it returns.
+  void destroyWindow();
+  // The editor's idle call: lets the backend handle what is pending. May delete this root (see destroyWindow).
+  void idle();
+  bool hasWindow() const;
+  uintptr_t windowHandle() const;
+  WindowBackend& backend() { return *native; }
+
+  // For menus: the listener's menu is up (repaints so it can show it), and where a point relative to the
+  // listener lies in window and in screen coordinates.
+  void menuOpening(Control* listener);
+  static void windowPoint(const Control* listener, int x, int y, int& wx, int& wy);
+  void screenPoint(const Control* listener, int x, int y, int& sx, int& sy) const;
+
+  // Called by the backend, one per native event. Coordinates are window pixels; mods as in gui/control.h.
+  void onDestroy();
+  void onNcDestroy();  // deletes this root
+  void onPaint();
+  void onClose();
+  void onSetCursor();
+  void onKillFocus();
+  void onKeyDown(int key);
+  void onKeyUp(int key);
+  void onChar(const char* text);
+  void onCommand(int id);
+  void onTimer();
+  void onCaptureChanged();
+  void onMouseLeave();
+  void onMouseMove(int x, int y, int mods);
+  void onMouseDown(int x, int y, int button, int mods);
+  void onMouseUp(int x, int y, int button, int mods);
+  void onDoubleClick(int x, int y, int button, int mods);
+  void onWheel(int x, int y, float delta, int mods);
+
+  IFrameController* controller;     // not owned
+  ITimerController* timer = nullptr;  // receiver of the 10 ms timer; null when none runs
+  VexBlit::Device* device = nullptr;  // made on the first paint, owned
+  Control* captured = nullptr;        // holds the pointer capture
+  Control* focused = nullptr;         // holds the keyboard focus
+  Control* menuListener = nullptr;    // opened the last popup menu; receives its command
+  bool menuOpen = false;              // a popup menu is up
+
+  // The root whose event is being handled on this thread, for cursor(); null outside event handling.
+  static Winwrapper* dispatching();
+
+ private:
+  class Dispatch;
+  // The control a pointer event goes to (the captured one, else this root) with the point made relative to it.
+  Control* pointerTarget(int& x, int& y);
+  void releaseDevice();
+
+  std::unique_ptr<WindowBackend> native;
+};
+
+}  // namespace Lattice
