@@ -1,0 +1,301 @@
+// The X11 popup menu: an override-redirect window drawn with the renderer and the embedded font in the panel's
+// colours, kept on screen, modal inside popup while the editor's timer and painting go on.
+#include <poll.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "gui/menu.h"
+#include "gui/popup_model.h"
+#include "gui/window_x11.h"
+#include "gui/winwrapper.h"
+#include "render/gl/font.h"
+#include "render/gl/gl_device.h"
+
+namespace Lattice {
+
+namespace {
+
+// The panel's colours.
+constexpr uint32_t kBack = 0xFF2A2D33;
+constexpr uint32_t kFrame = 0xFF7D8D94;
+constexpr uint32_t kText = 0xC9D1D5;
+constexpr uint32_t kDisabledText = 0x5C646A;
+constexpr uint32_t kHighlight = 0xFFEC7056;
+constexpr uint32_t kHighlightText = 0x1E2024;
+constexpr uint32_t kSeparator = 0xFF454A52;
+constexpr float kFontSize = 10;
+constexpr float kBaseline = 13;  // from the top of a row
+
+constexpr long kPointerMask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask | LeaveWindowMask;
+
+void fill(VexBlit::Context& context, float x, float y, float w, float h, uint32_t colour) {
+  VexBlit::Quad quad;
+  VexBlit::initQuad(quad, colour, x, y, w, h, 0, 0);
+  VexBlit::drawQuad(context, quad);
+}
+
+class X11Menu final : public Menu, private VexBlit::Scene {
+ public:
+  X11Menu(X11Window& backend, Control* listener) : backend(backend), listener(listener) {}
+  ~X11Menu() override { close(); }
+  void addItem(const char* text, int id, bool enabled, bool checked) override {
+    model.addItem(text, id, enabled, checked);
+  }
+  void addSeparator() override { model.addSeparator(); }
+  int popup(int x, int y, int alignment) override;
+
+ private:
+  bool open(int screenX, int screenY, int alignment);
+  bool grab();
+  void run();
+  void close();
+  void handle(XEvent& event);
+  void onKey(XKeyEvent& event);
+  void choose(int index);
+  void draw(VexBlit::Context& context) override;
+  void drawItem(VexBlit::Context& context, const PopupItem& item, bool lit);
+
+  X11Window& backend;
+  Control* listener;
+  PopupModel model;
+  Display* display = nullptr;
+  Window window = 0;
+  Window drawable = 0;
+  VexBlit::GLDevice* device = nullptr;
+  VexBlit::Font* font = nullptr;
+  bool grabbed = false;
+  bool running = false;
+  bool needsPaint = false;
+  bool armed = false;  // the pointer moved or pressed over the menu: a release may choose
+  bool hasChoice = false;
+  int chosenId = 0;
+};
+
+int X11Menu::popup(int x, int y, int alignment) {
+  if (!backend.valid() || backend.closing() || model.items.empty()) return 0;
+  Winwrapper& root = backend.rootWindow();
+  root.menuOpening(listener);
+  int screenX = 0, screenY = 0;
+  root.screenPoint(listener, x, y, screenX, screenY);
+  bool shown = open(screenX, screenY, alignment);
+  if (shown) run();
+  close();
+  // The menu's end, as the window system reports a capture change: menu state cleared, editor repainted.
+  root.onCaptureChanged();
+  backend.afterMenu();
+  // Like a posted message: the command comes after the caller's code around popup has run.
+  if (hasChoice) backend.postCommand(chosenId);
+  return shown ? 1 : 0;
+}
+
+bool X11Menu::open(int screenX, int screenY, int alignment) {
+  display = backend.connection();
+  int screen = DefaultScreen(display);
+  XSetWindowAttributes attributes{};
+  attributes.override_redirect = True;
+  attributes.background_pixel = BlackPixel(display, screen);
+  attributes.border_pixel = 0;
+  attributes.event_mask = kPointerMask | KeyPressMask | ExposureMask | FocusChangeMask;
+  window = XCreateWindow(display, RootWindow(display, screen), 0, 0, 1, 1, 0, CopyFromParent, InputOutput,
+                         CopyFromParent, CWOverrideRedirect | CWBackPixel | CWBorderPixel | CWEventMask,
+                         &attributes);
+  try {
+    device = VexBlit::createGLDevice(VexBlit::NativeWindow{display, uintptr_t(window)});
+  } catch (const VexBlit::Exception&) {
+    return false;
+  }
+  drawable = Window(device->nativeContext().drawableHandle());
+  XSelectInput(display, drawable, ExposureMask);
+  font = VexBlit::loadFontResource(*device, "VERA", kFontSize);
+  int widest = 0;
+  for (const PopupItem& item : model.items) {
+    float w = font ? font->measure(item.label.c_str(), int(item.label.size())) : float(item.label.size()) * 7;
+    widest = std::max(widest, int(w + 0.999f));
+  }
+  model.layout(widest);
+  int left = 0, top = 0;
+  placePopup(screenX, screenY, alignment, model.width, model.height, DisplayWidth(display, screen),
+             DisplayHeight(display, screen), left, top);
+  XMoveResizeWindow(display, window, left, top, unsigned(model.width), unsigned(model.height));
+  XMapRaised(display, window);
+  XSync(display, False);
+  backend.menuActive = true;
+  if (!grab()) return false;
+  needsPaint = true;
+  return true;
+}
+
+bool X11Menu::grab() {
+  // The window may take a moment to become viewable; a grab another client holds is not waited out long.
+  for (int attempt = 0; attempt < 20 && !grabbed; ++attempt) {
+    grabbed = XGrabPointer(display, window, False, kPointerMask, GrabModeAsync, GrabModeAsync, None, None,
+                           CurrentTime) == GrabSuccess;
+    if (!grabbed) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (grabbed) XGrabKeyboard(display, window, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+  return grabbed;
+}
+
+void X11Menu::run() {
+  running = true;
+  ++backend.busy;
+  while (running && !backend.closing()) {
+    while (running && XPending(display) > 0) {
+      XEvent event;
+      XNextEvent(display, &event);
+      if (event.xany.window == window || event.xany.window == drawable)
+        handle(event);
+      else
+        backend.dispatch(event);  // the editor's own: exposures, its destruction
+    }
+    if (!running || backend.closing()) break;
+    backend.runTimer();
+    backend.paintIfAsked();
+    if (needsPaint) {
+      needsPaint = false;
+      try {
+        device->renderScene(*this);
+      } catch (const VexBlit::Exception&) {
+      }
+    }
+    pollfd wait{ConnectionNumber(display), POLLIN, 0};
+    poll(&wait, 1, 5);
+  }
+  --backend.busy;
+}
+
+void X11Menu::close() {
+  if (!display) return;
+  if (grabbed) {
+    XUngrabPointer(display, CurrentTime);
+    XUngrabKeyboard(display, CurrentTime);
+    grabbed = false;
+  }
+  if (font) {
+    font->releaseAtlas();
+    delete font;
+    font = nullptr;
+  }
+  if (device) {
+    device->release();
+    device = nullptr;
+  }
+  if (window) XDestroyWindow(display, window);
+  window = drawable = 0;
+  XSync(display, False);
+  display = nullptr;
+}
+
+void X11Menu::handle(XEvent& event) {
+  switch (event.type) {
+    case Expose:
+      needsPaint = true;
+      break;
+    case MotionNotify: {
+      const XMotionEvent& motion = event.xmotion;
+      bool inside = motion.x >= 0 && motion.y >= 0 && motion.x < model.width && motion.y < model.height;
+      armed = armed || inside;
+      int index = model.choosableAt(motion.x, motion.y);
+      if (index != model.highlighted && (inside || index >= 0)) {
+        model.highlighted = index;
+        needsPaint = true;
+      }
+      break;
+    }
+    case ButtonPress: {
+      const XButtonEvent& press = event.xbutton;
+      bool inside = press.x >= 0 && press.y >= 0 && press.x < model.width && press.y < model.height;
+      if (press.button > Button3) break;
+      if (!inside) running = false;  // a click outside closes without a command
+      armed = true;
+      break;
+    }
+    case ButtonRelease:
+      if (event.xbutton.button <= Button3 && armed) {
+        int index = model.choosableAt(event.xbutton.x, event.xbutton.y);
+        if (index >= 0) choose(index);  // a disabled item or a separator keeps the menu open
+      }
+      break;
+    case KeyPress:
+      onKey(event.xkey);
+      break;
+    case LeaveNotify:
+      if (event.xcrossing.mode == NotifyGrab) running = false;  // another client took the pointer
+      break;
+    case FocusOut:
+      if (event.xfocus.mode == NotifyGrab) running = false;
+      break;
+    default:
+      break;
+  }
+}
+
+void X11Menu::onKey(XKeyEvent& event) {
+  KeySym sym = XLookupKeysym(&event, 0);
+  if (sym == XK_Escape) {
+    running = false;
+  } else if (sym == XK_Up || sym == XK_KP_Up || sym == XK_Down || sym == XK_KP_Down) {
+    model.moveHighlight(sym == XK_Up || sym == XK_KP_Up ? -1 : 1);
+    needsPaint = true;
+  } else if (sym == XK_Return || sym == XK_KP_Enter) {
+    if (model.choosable(model.highlighted)) choose(model.highlighted);
+  } else {
+    char text[8];
+    KeySym typed = 0;
+    if (XLookupString(&event, text, sizeof text, &typed, nullptr) == 1) {
+      int index = model.itemForLetter(text[0]);
+      if (index >= 0) choose(index);
+    }
+  }
+}
+
+void X11Menu::choose(int index) {
+  hasChoice = true;
+  chosenId = model.items[size_t(index)].id;
+  running = false;
+}
+
+void X11Menu::draw(VexBlit::Context& context) {
+  {
+    VexBlit::Shader shader(context, 0, 0, nullptr, nullptr);
+    float b = PopupModel::kBorder;
+    fill(context, 0, 0, float(model.width), float(model.height), kFrame);
+    fill(context, b, b, float(model.width) - 2 * b, float(model.height) - 2 * b, kBack);
+  }
+  for (size_t i = 0; i < model.items.size(); ++i) drawItem(context, model.items[i], int(i) == model.highlighted);
+}
+
+void X11Menu::drawItem(VexBlit::Context& context, const PopupItem& item, bool lit) {
+  float left = PopupModel::kBorder, width = float(model.width - 2 * PopupModel::kBorder);
+  float top = float(item.top);
+  uint32_t text = !item.enabled ? kDisabledText : lit ? kHighlightText : kText;
+  {
+    VexBlit::Shader shader(context, 0, 0, nullptr, nullptr);
+    if (item.separator) {
+      fill(context, left + 4, top + float(item.height / 2), width - 8, 1, kSeparator);
+      return;
+    }
+    if (lit) fill(context, left, top, width, float(item.height), kHighlight);
+    if (item.checked) fill(context, left + 6, top + 6, 6, 6, 0xFF000000u | text);  // the check mark
+  }
+  if (!font) return;
+  float x = left + PopupModel::kMarkColumn, baseline = top + kBaseline;
+  font->drawText(context, item.label.c_str(), int(item.label.size()), x, baseline, text, false);
+  if (item.mnemonic < 0) return;
+  // The access letter underlined, as on Windows menus.
+  float from = font->measure(item.label.c_str(), item.mnemonic);
+  float letter = font->measure(item.label.c_str() + item.mnemonic, 1);
+  VexBlit::Shader shader(context, 0, 0, nullptr, nullptr);
+  fill(context, x + from, baseline + font->underlinePosition, letter, std::max(1.0f, font->underlineThickness),
+       0xFF000000u | text);
+}
+
+}  // namespace
+
+Menu* X11Window::newMenu(Control* listener) { return new X11Menu(*this, listener); }
+
+}  // namespace Lattice

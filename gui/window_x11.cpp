@@ -1,0 +1,212 @@
+// The X11 backend's window: its own connection, a GL-capable child of the host's window, the idle pump with
+// the 10 ms timer and painting, services, and teardown whichever side destroys the window first.
+#include "gui/window_x11.h"
+
+#include <GL/glx.h>
+#include <X11/XKBlib.h>
+#include <X11/Xutil.h>
+
+#include <cstdlib>
+
+#include "gui/winwrapper.h"
+#include "platform/dialogs.h"
+#include "render/gl/gl_device.h"
+
+namespace Lattice {
+
+namespace {
+
+constexpr long kEventMask = ExposureMask | StructureNotifyMask | ButtonPressMask | ButtonReleaseMask |
+                            PointerMotionMask | LeaveWindowMask | KeyPressMask |
+                            KeyReleaseMask | FocusChangeMask;
+
+// The visual the GL context will want, so the window is ready for it; null when GLX offers none.
+XVisualInfo* glVisual(Display* display) {
+  const int attributes[] = {GLX_X_RENDERABLE, True, GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT, GLX_RENDER_TYPE,
+                            GLX_RGBA_BIT, GLX_DOUBLEBUFFER, True, GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8,
+                            GLX_BLUE_SIZE, 8, None};
+  int count = 0;
+  GLXFBConfig* configs = glXChooseFBConfig(display, DefaultScreen(display), attributes, &count);
+  XVisualInfo* visual = (configs && count > 0) ? glXGetVisualFromFBConfig(display, configs[0]) : nullptr;
+  if (configs) XFree(configs);
+  return visual;
+}
+
+unsigned desktopDoubleClickTime(Display* display) {
+  const char* value = XGetDefault(display, "Koralin", "multiClickTime");
+  long ms = value ? std::strtol(value, nullptr, 10) : 0;
+  return ms > 0 && ms < 5000 ? unsigned(ms) : 400;
+}
+
+}  // namespace
+
+std::unique_ptr<WindowBackend> createWindowBackend(Winwrapper& root, void* parentWindow, int width, int height) {
+  return std::make_unique<X11Window>(root, Window(reinterpret_cast<uintptr_t>(parentWindow)), width, height);
+}
+
+X11Window::X11Window(Winwrapper& root, Window parent, int width, int height) : root(root) {
+  create(parent, width, height);
+  if (!window) Platform::showError("Error!", "Failed to create a control.");
+}
+
+void X11Window::create(Window parent, int width, int height) {
+  // Our own connection: the host's may be absent, or owned by another thread.
+  display = XOpenDisplay(nullptr);
+  if (!display) return;
+  adoptErrorsOf(display);
+  Bool detectable = False;
+  XkbSetDetectableAutoRepeat(display, True, &detectable);  // held keys repeat presses only, as on Windows
+  doubleClickMs = desktopDoubleClickTime(display);
+  int screen = DefaultScreen(display);
+  bool topLevel = parent == 0;
+  if (topLevel) parent = RootWindow(display, screen);
+
+  XVisualInfo* gl = glVisual(display);
+  Visual* visual = gl ? gl->visual : DefaultVisual(display, screen);
+  int depth = gl ? gl->depth : DefaultDepth(display, screen);
+  if (gl) XFree(gl);
+  XSync(display, False);
+  int errorsBefore = errorsSeenOn(display);
+  colormap = XCreateColormap(display, RootWindow(display, screen), visual, AllocNone);
+  XSetWindowAttributes attributes{};
+  attributes.colormap = colormap;
+  attributes.border_pixel = 0;
+  attributes.background_pixel = 0;
+  attributes.event_mask = kEventMask;
+  window = XCreateWindow(display, parent, 0, 0, unsigned(width > 0 ? width : 1), unsigned(height > 0 ? height : 1),
+                         0, depth, InputOutput, visual, CWColormap | CWBorderPixel | CWBackPixel | CWEventMask,
+                         &attributes);
+  if (topLevel) {
+    deleteWindowAtom = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    XSetWMProtocols(display, window, &deleteWindowAtom, 1);
+  }
+  XMapWindow(display, window);
+  XSync(display, False);
+  if (errorsSeenOn(display) != errorsBefore) {  // the parent id was no window
+    XDestroyWindow(display, window);
+    XSync(display, False);
+    window = 0;
+  }
+  lastTick = Clock::now();
+}
+
+X11Window::~X11Window() {
+  if (!display) return;
+  if (window && !gone) XDestroyWindow(display, window);
+  for (Cursor& shape : cursors)
+    if (shape) XFreeCursor(display, shape);
+  if (colormap) XFreeColormap(display, colormap);
+  // Answers to everything sent so far arrive while the connection is still ours to swallow errors of.
+  XSync(display, False);
+  releaseErrorsOf(display);
+  XCloseDisplay(display);
+}
+
+void X11Window::destroy() {
+  if (busy > 0) {
+    destroyRequested = true;  // our loop on the stack finishes it when it returns
+    return;
+  }
+  finishDestroy();
+}
+
+void X11Window::finishDestroy() {
+  if (!gone) {
+    XEvent event;
+    XSync(display, False);
+    if (XCheckTypedWindowEvent(display, window, DestroyNotify, &event)) gone = true;
+  }
+  // Graphics go while the GL context is still there (if the window is gone, its errors are ours to swallow).
+  root.onDestroy();
+  timerRunning = false;
+  if (!gone) {
+    XDestroyWindow(display, window);
+    XSync(display, False);
+  }
+  gone = true;
+  root.onNcDestroy();  // deletes the root, and this backend with it
+}
+
+void X11Window::idle() {
+  if (!display || !window) return;
+  ++busy;
+  while (!gone && XPending(display) > 0) {
+    XEvent event;
+    XNextEvent(display, &event);
+    dispatch(event);
+    deliverCommands();
+    applyCursor();
+  }
+  if (!closing()) {
+    runTimer();
+    paintIfAsked();
+    applyCursor();
+  }
+  if (--busy == 0 && closing()) finishDestroy();
+}
+
+void X11Window::runTimer() {
+  if (!timerRunning || closing()) return;
+  Clock::time_point now = Clock::now();
+  if (now - lastTick < std::chrono::milliseconds(10)) return;
+  lastTick = now;  // one tick however long the host took: no bursts to catch up
+  root.onTimer();
+}
+
+void X11Window::paintIfAsked() {
+  if (!needsPaint || closing()) return;
+  needsPaint = false;
+  root.onPaint();
+}
+
+void X11Window::deliverCommands() {
+  while (!postedCommands.empty() && !closing()) {
+    int id = postedCommands.front();
+    postedCommands.erase(postedCommands.begin());
+    root.onCommand(id);
+  }
+}
+
+bool X11Window::startTimer() {
+  timerRunning = true;
+  lastTick = Clock::now();
+  return true;
+}
+
+void X11Window::setCapture() { captureWanted = true; }
+
+void X11Window::releaseCapture() { captureWanted = false; }
+
+bool X11Window::hasCapture() const { return captureWanted && buttonsDown != 0 && valid(); }
+
+void X11Window::setFocus() {
+  if (!valid()) return;
+  XSetInputFocus(display, window, RevertToParent, CurrentTime);  // refused while unmapped: error swallowed
+  XFlush(display);
+}
+
+bool X11Window::ask(const char* caption, const char* text) { return Platform::askOkCancel(caption, text); }
+
+void X11Window::screenOrigin(int& x, int& y) const {
+  x = y = 0;
+  if (!valid()) return;
+  Window child = 0;
+  XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
+}
+
+VexBlit::Device* X11Window::createDevice() {
+  if (!valid()) throw VexBlit::Exception();
+  VexBlit::GLDevice* device = VexBlit::createGLDevice(VexBlit::NativeWindow{display, uintptr_t(window)});
+  // The GL child covers our window: its exposures are ours too; its input reaches us by propagation.
+  drawable = Window(device->nativeContext().drawableHandle());
+  XSelectInput(display, drawable, ExposureMask);
+  return device;
+}
+
+void X11Window::paintFallback() {
+  if (!valid()) return;
+  XClearWindow(display, window);  // the background pixel is black
+  XFlush(display);
+}
+
+}  // namespace Lattice
