@@ -1,9 +1,12 @@
 // The X11 test host: parent window, XTest input, screen read-back and an error handler of the host's own.
 #include "x11_host.h"
 
+#include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+
+#include "gui/window_x11.h"
 
 #include <chrono>
 #include <thread>
@@ -75,6 +78,31 @@ bool findPopup(XDisplay* display, int& x, int& y, int& w, int& h) {
   return found;
 }
 
+void provokeXError(XDisplay* display) {
+  Window doomed = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+  XDestroyWindow(display, doomed);
+  XDestroyWindow(display, doomed);  // no longer a window
+  XSync(display, False);
+}
+
+void provokeEditorError(Lattice::Winwrapper& root) {
+  provokeXError(static_cast<Lattice::X11Window&>(root.backend()).connection());
+}
+
+int errorsKeptFromHost(Lattice::Winwrapper& root) {
+  auto& backend = static_cast<Lattice::X11Window&>(root.backend());
+  return Lattice::errorsSeenOn(backend.connection());
+}
+
+void X11Host::showParent(bool mapped, int width, int height) {
+  XResizeWindow(display, parent, unsigned(width), unsigned(height));
+  if (mapped)
+    XMapWindow(display, parent);
+  else
+    XUnmapWindow(display, parent);
+  XSync(display, False);
+}
+
 void X11Host::moveParent(int x, int y) {
   parentX = x;
   parentY = y;
@@ -82,7 +110,22 @@ void X11Host::moveParent(int x, int y) {
   XSync(display, False);
 }
 
+namespace {
+// One connection with GLX set up stays open for the whole run, so the GL driver stays loaded after the editors'
+// own connections close and the leak checker can still name the driver's allocations.
+void keepDriverLoaded() {
+  static Display* const keeper = [] {
+    Display* d = XOpenDisplay(nullptr);
+    int count = 0;
+    if (d) XFree(glXChooseFBConfig(d, DefaultScreen(d), nullptr, &count));
+    return d;
+  }();
+  (void)keeper;
+}
+}  // namespace
+
 void X11Host::SetUp() {
+  keepDriverLoaded();
   display = XOpenDisplay(nullptr);
   if (!display) GTEST_SKIP() << "no X display";
   int event = 0, error = 0, major = 0, minor = 0;

@@ -34,6 +34,13 @@ void closeTestDisplay(XDisplay* display);
 // The topmost mapped override-redirect window (a popup menu) and where it is; false when there is none.
 bool findPopup(XDisplay* display, int& x, int& y, int& w, int& h);
 
+// Makes a request fail with BadWindow on this connection and waits for the answer.
+void provokeXError(XDisplay* display);
+// The same on the connection of this root's window.
+void provokeEditorError(Lattice::Winwrapper& root);
+// How many errors the editors' handler kept from the host on the connection of this root's window.
+int errorsKeptFromHost(Lattice::Winwrapper& root);
+
 class X11Host : public ::testing::Test {
  protected:
   static constexpr int kParentX = 50, kParentY = 60;  // where the host's window is on the screen
@@ -46,6 +53,8 @@ class X11Host : public ::testing::Test {
   bool logHas(const std::string& entry) const;
   // Moves the host's window on the screen (no window manager runs on the test display).
   void moveParent(int x, int y);
+  // Resizes the host's window and maps or unmaps it (hosts open editors in 1x1 unmapped windows).
+  void showParent(bool mapped, int width, int height);
   // A new mapped host window at (kParentX, kParentY), 300x200.
   void makeParent();
   // The host destroys its window (and so ours) before it closes the editor.

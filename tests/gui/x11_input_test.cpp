@@ -82,7 +82,9 @@ TEST_F(X11Host, RealInputReachesTheTreeInItsCoordinates) {
 }
 
 TEST_F(X11Host, TimerTicksFromIdleAtMostOncePerCallAndTheFrameComesFromTheRenderer) {
+  showParent(false, 1, 1);  // as some hosts open editors: in a 1x1 window not shown yet
   open(200, 100);
+  ASSERT_TRUE(root->hasWindow());
   new Painter(root, log, "red", 20, 20, 30, 30);
   struct Ticks : Lattice::ITimerController {
     void tick() override { ++count; }
@@ -104,6 +106,8 @@ TEST_F(X11Host, TimerTicksFromIdleAtMostOncePerCallAndTheFrameComesFromTheRender
   root->idle();
   EXPECT_EQ(ticks.count - before, 1);  // a long pause is not caught up in a burst
 
+  showParent(true, 300, 200);
+  ASSERT_TRUE(pumpUntil([&] { return screenPixel(display, kParentX + 35, kParentY + 35) == 0xFF0000u; }));
   ASSERT_NE(root->device, nullptr);
   EXPECT_EQ(screenPixel(display, kParentX + 35, kParentY + 35), 0xFF0000u);
   EXPECT_EQ(screenPixel(display, kParentX + 100, kParentY + 80), 0x1A1A1Au);  // the renderer's clear colour
@@ -116,6 +120,13 @@ TEST_F(X11Host, TimerTicksFromIdleAtMostOncePerCallAndTheFrameComesFromTheRender
 
 TEST_F(X11Host, HostDestroyingItsWindowFirstEndsTheTreeWithoutErrors) {
   open(200, 100);
+  // The editor's errors stay with the editor; the host's own still reach the host's handler.
+  provokeXError(display);
+  EXPECT_EQ(hostErrors, 1);
+  hostErrors = 0;
+  provokeEditorError(*root);
+  EXPECT_EQ(errorsKeptFromHost(*root), 1);
+  EXPECT_EQ(hostErrors, 0);
   new Probe(root, log, "a", 0, 0, 10, 10);
   ASSERT_TRUE(pumpUntil([&] { return root->device != nullptr; }));
   log.clear();
