@@ -1,5 +1,4 @@
-// The root of every control tree: owns the native child window (through its backend) and the drawing device,
-// implements the window services, and turns the window's events into calls on the tree.
+// The root of every control tree: the native child window, its drawing device, window services and events.
 #pragma once
 
 #include <cstdint>

@@ -88,8 +88,10 @@ TEST_F(X11Menu, KeysMoveOverChoosableItemsAndEnterChoosesOnceAfterTheMenuClosed)
   runMenu([&](XDisplay* input) {
     ASSERT_TRUE(findPopup(input, x, y, w, h));
     fakeTap(input, "Down");  // "Reset"
-    std::this_thread::sleep_for(150ms);
-    lit = screenPixel(input, x + 3, y + 5);
+    for (int i = 0; i < 200 && lit != 0xEC7056u; ++i) {  // until the menu has been repainted
+      std::this_thread::sleep_for(10ms);
+      lit = screenPixel(input, x + 3, y + 5);
+    }
     checkMark = screenPixel(input, x + 9, y + 46 + 9);
     plain = screenPixel(input, x + 3, y + 46 + 9);
     frame = screenPixel(input, x, y + 30);
