@@ -39,9 +39,10 @@ std::vector<uint8_t> chunkAt(const std::vector<uint8_t>& b, size_t sizeAt) {
   return std::vector<uint8_t>(b.begin() + (ptrdiff_t)data, b.begin() + (ptrdiff_t)(data + (size_t)size));
 }
 
+// The field holds a terminated string: a 28th byte that is not zero is not part of the name, as the writer keeps it.
 std::string nameAt(const std::vector<uint8_t>& b, size_t at) {
   const char* p = reinterpret_cast<const char*>(b.data() + at);
-  return std::string(p, strnlen(p, kNameBytes));
+  return std::string(p, strnlen(p, kNameBytes - 1));
 }
 
 // Magic, byte size, type, version, ID, version of the plug-in, count: the seven words every file begins with.

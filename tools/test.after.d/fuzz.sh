@@ -1,20 +1,26 @@
 #!/usr/bin/env bash
-# Bounded libFuzzer runs of the parsers that read outside data: the MIDI file reader and tempo map (about 30 s,
-# seeded with the demo song) and the PNG decoder (about 60 s, seeded with the library's three pictures).
+# Bounded libFuzzer runs of everything that reads outside data: the MIDI file reader and tempo map (about 30 s,
+# seeded with the demo song), the PNG decoder (about 60 s, seeded with the library's three pictures), the host's
+# state chunk through the instrument's dispatcher and koralin-render's preset files (about 30 s each, seeded with
+# chunks and files the instrument writes at build time).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-cmake --preset fuzz >/dev/null
+build="${KORALIN_FUZZ_BUILD:-build/fuzz}"
+cmake --preset fuzz -B "$build" >/dev/null
 
-# fuzz NAME TARGET FOLDER DEFAULT_SECONDS: new inputs go to the corpus folder in the build tree; seeds are only read.
+# fuzz NAME TARGET FOLDER STEM DEFAULT_SECONDS: the target in tests/FOLDER of the build tree reads its seeds from
+# STEM-seeds (only read) and keeps what it finds new in STEM-corpus.
 fuzz() {
-  local name=$1 target=$2 folder=build/fuzz/tests/$3 seconds="${KORALIN_FUZZ_SECONDS:-$4}"
+  local name=$1 target=$2 folder=$build/tests/$3 stem=$4 seconds="${KORALIN_FUZZ_SECONDS:-$5}"
   echo "=== fuzz ($name, ${seconds} s) ==="
-  cmake --build build/fuzz --target "$target" -j 2
-  mkdir -p "$folder/fuzz-corpus"
+  cmake --build "$build" --target "$target" -j 2
+  mkdir -p "$folder/$stem-corpus"
   ASAN_OPTIONS=detect_leaks=1 "$folder/$target" -max_total_time="$seconds" -rss_limit_mb=2560 \
-    -print_final_stats=1 "$folder/fuzz-corpus" "$folder/fuzz-seeds" 2>&1 | tail -n 25
+    -print_final_stats=1 "$folder/$stem-corpus" "$folder/$stem-seeds" 2>&1 | tail -n 25
   return "${PIPESTATUS[0]}"
 }
 
-fuzz midi midi_fuzz cli 30
-fuzz png png_fuzz png 60
+fuzz midi midi_fuzz cli fuzz 30
+fuzz png png_fuzz png fuzz 60
+fuzz chunk chunk_fuzz fuzz chunk 30
+fuzz preset-file preset_file_fuzz fuzz preset-file 30

@@ -1,0 +1,83 @@
+// The fuzz targets' host: a silent callback, the message-box seam and the few dispatcher calls they make.
+#include "tests/fuzz/fuzz_instrument.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+
+#include "platform/dialogs.h"
+
+extern "C" AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallback host);
+
+namespace FuzzRig {
+namespace {
+
+bool g_answer = false;
+
+bool answerBox(Platform::BoxKind kind, const char*, const char*) {
+  return (kind == Platform::BoxKind::YesNo || kind == Platform::BoxKind::OkCancel) && g_answer;
+}
+
+// A host with no transport that takes automation and display updates without a word.
+intptr_t VSTCALLBACK silentHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
+  return opcode == audioMasterVersion ? kVstVersion : 0;
+}
+
+}  // namespace
+
+FuzzInstrument::FuzzInstrument() {
+  Platform::setMessageBoxSeam(answerBox);
+  // A folder that cannot exist: the user's own defaults file never colours the runs.
+  setenv("XDG_CONFIG_HOME", "/nonexistent/koralin-fuzz", 1);
+  effect_ = VSTPluginMain(silentHost);
+  require(effect_ && effect_->magic == kEffectMagic, "the entry point makes the instrument");
+  dispatch(effOpen);
+  dispatch(effSetSampleRate, 0, 0, nullptr, kSampleRate);
+  dispatch(effSetBlockSize, 0, kBlock);
+  dispatch(effMainsChanged, 0, 1);
+}
+
+FuzzInstrument::~FuzzInstrument() {
+  dispatch(effMainsChanged, 0, 0);
+  dispatch(effClose);
+}
+
+intptr_t FuzzInstrument::dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
+  return effect_->dispatcher(effect_, opcode, index, value, ptr, opt);
+}
+
+void FuzzInstrument::answerQuestions(bool yes) { g_answer = yes; }
+
+Bytes FuzzInstrument::getChunk(bool preset) {
+  void* data = nullptr;
+  const intptr_t size = dispatch(effGetChunk, preset ? 1 : 0, 0, &data);
+  require(data != nullptr && size >= 8, "getChunk hands out at least a header");
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  return Bytes(bytes, bytes + size);
+}
+
+void FuzzInstrument::setChunk(const Bytes& chunk, bool preset) {
+  std::unique_ptr<uint8_t[]> copy(new uint8_t[chunk.size() + 1]);  // never a null pointer, even for no bytes
+  std::copy(chunk.begin(), chunk.end(), copy.get());
+  require(dispatch(effSetChunk, preset ? 1 : 0, (intptr_t)chunk.size(), copy.get()) == 0,
+          "setChunk answers 0 whatever it was given");
+}
+
+void FuzzInstrument::playBlock(int32_t note, int32_t velocity, std::vector<float>& left, std::vector<float>& right) {
+  VstMidiEvent on{};
+  on.type = kVstMidiType;
+  on.byteSize = sizeof(VstMidiEvent);
+  on.midiData[0] = (char)0x90;
+  on.midiData[1] = (char)note;
+  on.midiData[2] = (char)velocity;
+  VstEvents events{};
+  events.numEvents = 1;
+  events.events[0] = reinterpret_cast<VstEvent*>(&on);
+  dispatch(effProcessEvents, 0, 0, &events);
+  left.assign(kBlock, 0.0f);
+  right.assign(kBlock, 0.0f);
+  float* outputs[2] = {left.data(), right.data()};
+  effect_->processReplacing(effect_, nullptr, outputs, kBlock);
+}
+
+}  // namespace FuzzRig
