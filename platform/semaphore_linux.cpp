@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <mutex>
 
 #include "platform/semaphore.h"
 
@@ -11,6 +12,7 @@ namespace {
 struct Sem {
   sem_t sem;
   int maximum;
+  std::mutex releasing;  // makes "below the maximum? then post" one step among releasers
 };
 Sem* get(void* handle) { return static_cast<Sem*>(handle); }
 }  // namespace
@@ -38,9 +40,13 @@ bool Semaphore::tryWait() {
 }
 
 void Semaphore::release() {
+  // Waiters only lower the count, so a count read below the maximum stays below it until this post, as long as no
+  // other releaser posts in between.
+  Sem& s = *get(handle_);
+  std::lock_guard<std::mutex> lock(s.releasing);
   int value = 0;
-  sem_getvalue(&get(handle_)->sem, &value);
-  if (value < get(handle_)->maximum && value < INT_MAX) sem_post(&get(handle_)->sem);
+  sem_getvalue(&s.sem, &value);
+  if (value < s.maximum && value < INT_MAX) sem_post(&s.sem);
 }
 
 }  // namespace Platform

@@ -37,7 +37,7 @@ bool ParamTable::cookPass(IParamCook* cook) {
   forceChanged_ = false;
   for (size_t i = 0; i < params_.size(); ++i) {
     PlugParam& p = params_[i];
-    float value = p.value;  // one read: another thread may write meanwhile
+    const float value = p.value.load();  // one read: another thread may write meanwhile
     if (value == p.lastCooked) {
       p.changed = false;
       continue;
@@ -51,7 +51,7 @@ bool ParamTable::cookPass(IParamCook* cook) {
 
 void ParamTable::pollEditor(IParamNotify& notify) {
   for (size_t i = 0; i < params_.size(); ++i) {
-    float value = params_[i].value;
+    const float value = params_[i].value.load();
     if (value != params_[i].lastShown && notify.paramChanged((int32_t)i, value)) params_[i].lastShown = value;
   }
 }

@@ -1,23 +1,43 @@
 // Plug: the base of every plug-in object. Answers the host, owns parameters, MIDI state, programs and chunks,
 // and cuts each processing call into sub-blocks at event times for the product's engine.
+//
+// Threads. Three kinds of thread call a plug-in, and each entry point belongs to one of them:
+// - The audio thread: process, processReplacing, processDoubleReplacing, processEvents, and everything they call
+//   (MIDI notes, controllers, learn completion, program changes by MIDI, the cook pass, the engine's render). It never
+//   allocates, locks, waits or does I/O. A MIDI program change takes the program guard only if it is free at once;
+//   when the user-interface thread holds it, the change waits in pendingProgram_ for the next processing call.
+// - The host's user-interface thread: the rest of the dispatcher. setParameter/getParameter and the texts touch one
+//   value each and need nothing more. setProgram, setProgramName, getChunk, setChunk and the defaults actions rewrite
+//   or read the programs and the current values as a whole: they hold the program guard (they may wait for it; the
+//   audio thread holds it only for the few stores of a program change). suspend, resume, setSampleRate and
+//   setBlockSize are called only while the audio thread is not processing, as the VST 2.4 interface promises.
+// - The editor's thread (the user-interface thread, or on Linux sometimes a thread of its own): reads values and
+//   defaults, edits values through setParameterAutomated, starts and cancels learn, and saves or loads the defaults.
+// Values several threads touch are Relaxed (parameter values and defaults, learnt controllers, the bend range) or
+// atomic (the current program, the learn target, the editor's notify pointer); readers keep shadow copies (the
+// cook pass, the editor's poll) and catch up on their next pass. The editor's own copy of values has its own lock.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/semaphore.h"
 #include "plugcore/param_table.h"
 #include "plugcore/plug_types.h"
 #include "plugcore/random.h"
+#include "plugcore/relaxed.h"
 #include "vst/audio_effect.h"
 
 namespace PlugCore {
 
 struct PlugProgram {
-  char name[24];
-  std::vector<float> values;
+  char name[24];                        // user-interface thread only
+  std::vector<Relaxed<float>> values;  // stored by a program change on either thread
+
+  std::vector<float> snapshot() const { return {values.begin(), values.end()}; }
 };
 
 // The sample rates and block sizes the core will prepare an engine for; anything else is out of contract.
@@ -97,8 +117,8 @@ class alignas(16) Plug : public AudioEffectX, public IParamCook, public Random {
   void resetParam(int32_t index);
   void editParam(int32_t index, float value);  // a whole gesture: begin, automated set, end
   void pollEditor(IParamNotify& notify) { params_.pollEditor(notify); }
-  double bendSemitones() const { return bendSemitones_; }
-  int32_t bendRangePacked() const { return bendRangePacked_; }
+  double bendSemitones() const { return bendSemitones_.load(); }
+  int32_t bendRangePacked() const { return bendRangePacked_.load(); }
 
   // --- MIDI learn (the editor's operations) ---
   void startLearn(int32_t index);
@@ -107,7 +127,7 @@ class alignas(16) Plug : public AudioEffectX, public IParamCook, public Random {
   void forgetLearn(int32_t index);
   int32_t controllerOf(int32_t index) const;
   void bind(int32_t key, int32_t index);
-  void setNotify(IParamNotify* notify) { notify_ = notify; }
+  void setNotify(IParamNotify* notify) { notify_.store(notify, std::memory_order_release); }
 
   // --- Programs, defaults ---
   int32_t programCount() const { return (int32_t)programs_.size(); }
@@ -129,6 +149,28 @@ class alignas(16) Plug : public AudioEffectX, public IParamCook, public Random {
   void handleController(int32_t key, int32_t value);
   void setFromController(int32_t index, int32_t m);
   void storeCurrentIntoProgram(int32_t program);
+  // Program changes without the guard (the caller holds it).
+  void applyProgram(int32_t program);
+  // A program change from MIDI on the audio thread: applied now if the guard is free, else at the next call.
+  void requestProgram(int32_t program);
+  // The chunk reader without the guard (the caller holds it); returns what setChunk returns.
+  int32_t loadChunk(const uint8_t* bytes, size_t size);
+
+  // The program guard: held while the programs and the current values are rewritten or read as a whole. The thread
+  // that holds it may take it again (a host may call back into the dispatcher from inside a chunk load).
+  bool tryTakePrograms();
+  void takePrograms();
+  void givePrograms();
+  class ProgramsHeld {
+   public:
+    explicit ProgramsHeld(Plug& plug) : plug_(plug) { plug_.takePrograms(); }
+    ~ProgramsHeld() { plug_.givePrograms(); }
+    ProgramsHeld(const ProgramsHeld&) = delete;
+    ProgramsHeld& operator=(const ProgramsHeld&) = delete;
+
+   private:
+    Plug& plug_;
+  };
 
  private:
   template <typename T, bool accumulate>
@@ -138,7 +180,7 @@ class alignas(16) Plug : public AudioEffectX, public IParamCook, public Random {
   void renderSubBlock(double** outputs, int32_t start, int32_t end);
   void allocateBuffers(int32_t frames);
   bool configValid() const;
-  void buildChunk(bool isPreset);
+  void buildChunk(bool isPreset, std::vector<uint8_t>& out);
   void writeChunkError(const char* what);
 
   const char* name_;
@@ -146,7 +188,7 @@ class alignas(16) Plug : public AudioEffectX, public IParamCook, public Random {
   int32_t outputPairs_ = 1;
   Platform::Semaphore processLock_;
   bool locked_ = false;
-  bool needsPrepare_ = true;
+  Relaxed<bool> needsPrepare_ = true;
   bool cookPending_ = false;
 
   // The events of the current call and how far they are handled.
@@ -165,18 +207,24 @@ class alignas(16) Plug : public AudioEffectX, public IParamCook, public Random {
   std::vector<double*> inputChannels_, outputChannels_, inputViews_, outputViews_, hostOutputs_;
 
   ParamTable params_;
-  IParamNotify* notify_ = nullptr;
+  std::atomic<IParamNotify*> notify_{nullptr};
 
   // MIDI state.
   int32_t rpnNumber_ = 0;
-  int32_t bendRangePacked_ = 256;  // 2 semitones
-  double bendSemitones_ = 0.0;
+  Relaxed<int32_t> bendRangePacked_ = 256;  // 2 semitones
+  Relaxed<double> bendSemitones_ = 0.0;
   bool sustainDown_ = false;
   int8_t pendingRelease_[128];
   std::atomic<int32_t> learnTarget_{-1};
 
   std::vector<PlugProgram> programs_;
-  std::vector<uint8_t> chunk_;
+  std::vector<uint8_t> chunk_;  // what getChunk handed the host; valid until its next call
+
+  // The program guard: the holding thread, how often it took the guard, and a MIDI program change that found the
+  // guard taken (-1: none; audio thread only).
+  std::atomic<std::thread::id> programsOwner_{};
+  int32_t programsDepth_ = 0;
+  int32_t pendingProgram_ = -1;
 };
 
 }  // namespace PlugCore

@@ -35,28 +35,63 @@ void putValue(std::vector<uint8_t>& out, int32_t index, float value) {
 
 void Plug::storeCurrentIntoProgram(int32_t program) {
   if (program < 0 || program >= programCount()) return;
-  std::vector<float>& values = programs_[(size_t)program].values;
+  std::vector<Relaxed<float>>& values = programs_[(size_t)program].values;
   for (int32_t i = 0; i < params_.count(); ++i) values[(size_t)i] = params_[i].value;
 }
 
+bool Plug::tryTakePrograms() {
+  const std::thread::id self = std::this_thread::get_id();
+  std::thread::id owner{};
+  if (!programsOwner_.compare_exchange_strong(owner, self, std::memory_order_acquire) && owner != self) return false;
+  ++programsDepth_;
+  return true;
+}
+
+void Plug::takePrograms() {
+  while (!tryTakePrograms()) std::this_thread::yield();  // the audio thread holds it for a few stores at most
+}
+
+void Plug::givePrograms() {
+  if (--programsDepth_ == 0) programsOwner_.store(std::thread::id{}, std::memory_order_release);
+}
+
 void Plug::setProgram(int32_t program) {
+  ProgramsHeld held(*this);
+  applyProgram(program);
+}
+
+void Plug::applyProgram(int32_t program) {
   if (program < 0 || program >= programCount()) return;  // a negative index from the host is out of range too
   storeCurrentIntoProgram(curProgram);
-  const std::vector<float>& values = programs_[(size_t)program].values;
+  const std::vector<Relaxed<float>>& values = programs_[(size_t)program].values;
   for (int32_t i = 0; i < params_.count(); ++i)
     if (!(params_[i].flags & kParamGlobal)) setParameter(i, values[(size_t)i]);
   curProgram = program;
   programChanged();
 }
 
+void Plug::requestProgram(int32_t program) {
+  if (!tryTakePrograms()) {
+    pendingProgram_ = program;  // a chunk load or the host's own program change is under way
+    return;
+  }
+  applyProgram(program);
+  givePrograms();
+  pendingProgram_ = -1;
+  updateDisplay();
+}
+
 void Plug::setProgramName(char* name) {
-  if (curProgram < 0 || curProgram >= programCount() || !name) return;
-  std::snprintf(programs_[(size_t)curProgram].name, sizeof(PlugProgram::name), "%s", name);
+  ProgramsHeld held(*this);
+  const int32_t current = curProgram;
+  if (current < 0 || current >= programCount() || !name) return;
+  std::snprintf(programs_[(size_t)current].name, sizeof(PlugProgram::name), "%s", name);
 }
 
 void Plug::getProgramName(char* name) {
-  const bool valid = curProgram >= 0 && curProgram < programCount();
-  std::snprintf(name, kVstMaxProgNameLen, "%s", valid ? programs_[(size_t)curProgram].name : "");
+  const int32_t current = curProgram;
+  const bool valid = current >= 0 && current < programCount();
+  std::snprintf(name, kVstMaxProgNameLen, "%s", valid ? programs_[(size_t)current].name : "");
 }
 
 bool Plug::getProgramNameIndexed(int32_t, int32_t index, char* text) {
@@ -65,8 +100,7 @@ bool Plug::getProgramNameIndexed(int32_t, int32_t index, char* text) {
   return true;
 }
 
-void Plug::buildChunk(bool isPreset) {
-  std::vector<uint8_t>& out = chunk_;
+void Plug::buildChunk(bool isPreset, std::vector<uint8_t>& out) {
   out.clear();
   put32(out, kChunkMagic);
   put16(out, (uint16_t)kChunkVersion);
@@ -97,7 +131,8 @@ void Plug::buildChunk(bool isPreset) {
 }
 
 int32_t Plug::getChunk(void** data, bool isPreset) {
-  buildChunk(isPreset);
+  ProgramsHeld held(*this);
+  buildChunk(isPreset, chunk_);
   if (data) *data = chunk_.data();
   return (int32_t)chunk_.size();
 }
@@ -110,8 +145,12 @@ void Plug::writeChunkError(const char* what) {
 }
 
 int32_t Plug::setChunk(void* data, int32_t byteSize, bool) {
+  ProgramsHeld held(*this);
   const auto* bytes = static_cast<const uint8_t*>(data);
-  const size_t size = (bytes && byteSize > 0) ? (size_t)byteSize : 0;
+  return loadChunk(bytes, (bytes && byteSize > 0) ? (size_t)byteSize : 0);
+}
+
+int32_t Plug::loadChunk(const uint8_t* bytes, size_t size) {
   if (size < 8) {
     writeChunkError("No header");
     return 0;

@@ -34,6 +34,7 @@ std::string Plug::defaultsFilePath() const {
 }
 
 void Plug::loadFactorySettings() {
+  ProgramsHeld held(*this);
   for (int32_t i = 0; i < params_.count(); ++i) setParameterAutomated(i, params_[i].defaultValue);
   for (int32_t p = 0; p < programCount(); ++p) storeCurrentIntoProgram(p);
   const Platform::Resource bank = Platform::findResource("FactoryBank", "FXB");
@@ -43,7 +44,7 @@ void Plug::loadFactorySettings() {
     return;
   }
   const uint32_t chunkSize = bigEndian32(bank.data + 156);
-  setChunk(const_cast<uint8_t*>(bank.data + 160), (int32_t)chunkSize, false);
+  loadChunk(bank.data + 160, chunkSize);
 }
 
 void Plug::loadUserDefaults() {
@@ -51,16 +52,22 @@ void Plug::loadUserDefaults() {
   if (path.empty()) return;
   std::vector<unsigned char> bytes;
   if (Platform::readWholeFile(path, kDefaultsFileLimit, bytes) != Platform::ReadResult::Ok) return;
-  setChunk(bytes.data(), (int32_t)bytes.size(), false);
+  ProgramsHeld held(*this);
+  loadChunk(bytes.data(), bytes.size());
   storeDefaults();
 }
 
 void Plug::saveUserDefaults() {
-  buildChunk(false);
+  // A chunk of its own: the host may still be reading the one getChunk handed it.
+  std::vector<uint8_t> chunk;
+  {
+    ProgramsHeld held(*this);
+    buildChunk(false, chunk);
+  }
   const std::string folder = Platform::appDataFolder();
   if (folder.empty()) return;
   if (!Platform::createFolder(folder + Platform::pathSeparator() + "Quillmarsh")) return;
-  if (!Platform::writeFileReplacing(defaultsFilePath(), chunk_.data(), chunk_.size())) return;
+  if (!Platform::writeFileReplacing(defaultsFilePath(), chunk.data(), chunk.size())) return;
   storeDefaults();
 }
 

@@ -45,14 +45,12 @@ void Plug::handleEvent(const VstEvent& event) {
       break;
     case 0xB0: handleController(controllerKeyFor(d1), d2); break;
     case 0xC0:
-      if (programCount() > 0) {
-        setProgram(d1 % programCount());
-        updateDisplay();
-      }
+      if (programCount() > 0) requestProgram(d1 % programCount());
       break;
     case 0xE0: {
       const double v = (d2 * 128 + d1) / 16383.0;
-      const double range = (bendRangePacked_ >> 7) + (bendRangePacked_ & 0x7F) * 0.01;
+      const int32_t packed = bendRangePacked_;
+      const double range = (packed >> 7) + (packed & 0x7F) * 0.01;
       bendSemitones_ = range * (2.0 * v - 1.0);
       break;
     }
@@ -67,10 +65,10 @@ void Plug::handleController(int32_t key, int32_t value) {
     case 100: rpnNumber_ = (rpnNumber_ & 0x3F80) | value; return;
     case 101: rpnNumber_ = (value << 7) | (rpnNumber_ & 0x7F); return;
     case 6:
-      if (rpnNumber_ == 0) bendRangePacked_ = (value << 7) | (bendRangePacked_ & 0x7F);
+      if (rpnNumber_ == 0) bendRangePacked_ = (value << 7) | (bendRangePacked_.load() & 0x7F);
       return;
     case 38:
-      if (rpnNumber_ == 0) bendRangePacked_ = (bendRangePacked_ & 0x3F80) | value;
+      if (rpnNumber_ == 0) bendRangePacked_ = (bendRangePacked_.load() & 0x3F80) | value;
       return;
     case 64:
       if (value >= 64) {
@@ -99,7 +97,7 @@ void Plug::handleController(int32_t key, int32_t value) {
   const int32_t target = learnTarget_.load();
   if (target != -1) {
     bind(key, target);
-    if (notify_) notify_->learnChanged(target);
+    if (IParamNotify* notify = notify_.load(std::memory_order_acquire)) notify->learnChanged(target);
     int32_t expected = target;
     learnTarget_.compare_exchange_strong(expected, -1);  // a newer choice made meanwhile stays
   }
@@ -138,7 +136,7 @@ void Plug::forgetLearn(int32_t index) {
 }
 
 int32_t Plug::controllerOf(int32_t index) const {
-  return params_.valid(index) ? params_[index].controllerKey : kNoController;
+  return params_.valid(index) ? params_[index].controllerKey.load() : kNoController;
 }
 
 }  // namespace PlugCore

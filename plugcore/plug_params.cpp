@@ -17,7 +17,7 @@ void Plug::defineParam(int32_t index, const char* name, const char* label, float
 
 void Plug::setParameter(int32_t index, float value) { params_.setQuantized(index, quantize(value)); }
 
-float Plug::getParameter(int32_t index) { return params_.valid(index) ? params_[index].value : 0.0f; }
+float Plug::getParameter(int32_t index) { return params_.valid(index) ? params_[index].value.load() : 0.0f; }
 
 void Plug::setParameterAutomated(int32_t index, float value) {
   // An index the host never heard of is not passed on as automation.

@@ -76,6 +76,7 @@ void Plug::processCall(T** inputs, T** outputs, int32_t frames) {
 void Plug::beginCall() {
   cookPending_ = true;
   nextEvent_ = 0;
+  if (pendingProgram_ >= 0) requestProgram(pendingProgram_);
   const VstTimeInfo* info = getTimeInfo(kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid);
   tempo_ = (info && (info->flags & kVstTempoValid)) ? info->tempo : 120.0;
   playing_ = info && (info->flags & kVstTransportPlaying);

@@ -35,7 +35,7 @@ class Koralin : public PlugCore::Plug {
   const double* workBuffer() const { return work_; }
 
  private:
-  double paramValue(int32_t index) const { return index < paramCount() ? param(index).value : 0.0; }
+  double paramValue(int32_t index) const { return index < paramCount() ? (double)param(index).value.load() : 0.0; }
 
   Lattice::EditorDesc editorDesc_;
   double* work_ = nullptr;  // blockSize * 5 ticks, owned; null until the first prepare

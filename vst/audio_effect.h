@@ -1,6 +1,8 @@
 // AudioEffect and AudioEffectX: the VST 2.4 dispatcher turned into virtual calls with the interface's defaults.
 #pragma once
 
+#include <atomic>
+
 #include "vst/aeff_editor.h"
 #include "vst/aeffect.h"
 
@@ -61,7 +63,7 @@ class AudioEffect {
   int32_t blockSize;
   int32_t numPrograms;
   int32_t numParams;
-  int32_t curProgram;
+  std::atomic<int32_t> curProgram;  // set by the host, and by a MIDI program change on the audio thread
   audioMasterCallback audioMaster;
   AEffEditor* editor;
   AEffect cEffect;

@@ -33,7 +33,7 @@ TEST(Instrument, ParameterTableAndDefaults) {
   }
   for (int32_t p = 0; p < 8; ++p) {
     EXPECT_EQ(k.program(p).name, "Init " + std::to_string(p + 1));
-    EXPECT_EQ(k.program(p).values, std::vector<float>(7, 0.5f));
+    EXPECT_EQ(k.program(p).snapshot(), std::vector<float>(7, 0.5f));
   }
   const Lattice::EditorDesc& desc = k.editorDesc();
   EXPECT_EQ(desc.width, 560);

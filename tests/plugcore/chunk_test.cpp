@@ -193,7 +193,7 @@ TEST(Chunk, BankAndPresetRoundTrips) {
   EXPECT_EQ(b.currentProgram(), 2);
   for (int p = 0; p < 4; ++p) {
     EXPECT_STREQ(b.program(p).name, a.program(p).name);
-    EXPECT_EQ(b.program(p).values, a.program(p).values) << p;
+    EXPECT_EQ(b.program(p).snapshot(), a.program(p).snapshot()) << p;
   }
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(b.getParameter(i), a.getParameter(i));

@@ -76,7 +76,7 @@ TEST_F(Defaults, FactorySettingsKeepBindingsAndNames) {
   e->dispatcher(e, effSetProgramName, 0, 0, name, 0);
   plug.loadFactorySettings();
   EXPECT_EQ(plug.getParameter(0), 0.5f);
-  EXPECT_EQ(plug.program(1).values, std::vector<float>({0.5f, 0.5f}));
+  EXPECT_EQ(plug.program(1).snapshot(), std::vector<float>({0.5f, 0.5f}));
   EXPECT_EQ(plug.controllerOf(1), key(0x10));
   EXPECT_STREQ(plug.program(0).name, "Keep me");
 }
