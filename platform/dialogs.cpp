@@ -15,6 +15,7 @@ bool show(BoxKind kind, const char* caption, const char* text) {
 
 void setMessageBoxSeam(MessageBoxSeam seam) { g_seam.store(seam); }
 void showError(const char* caption, const char* text) { show(BoxKind::Error, caption, text); }
+void showWarning(const char* caption, const char* text) { show(BoxKind::Warning, caption, text); }
 bool askYesNo(const char* caption, const char* text) { return show(BoxKind::YesNo, caption, text); }
 bool askOkCancel(const char* caption, const char* text) { return show(BoxKind::OkCancel, caption, text); }
 

@@ -3,10 +3,12 @@
 
 namespace Platform {
 
-enum class BoxKind { Error, YesNo, OkCancel };
+enum class BoxKind { Error, YesNo, OkCancel, Warning };
 
 // Task-modal error box with the error icon.
 void showError(const char* caption, const char* text);
+// Task-modal warning box with the warning icon.
+void showWarning(const char* caption, const char* text);
 // Task-modal question with Yes and No; true for Yes.
 bool askYesNo(const char* caption, const char* text);
 // Task-modal question with OK and Cancel; true for OK.

@@ -40,7 +40,7 @@ int runDialog(const char* const* argv) {
 }
 
 int zenity(BoxKind kind, const char* caption, const char* text) {
-  const char* type = kind == BoxKind::Error ? "--error" : "--question";
+  const char* type = kind == BoxKind::Error ? "--error" : kind == BoxKind::Warning ? "--warning" : "--question";
   std::string title = std::string("--title=") + caption;
   std::string body = std::string("--text=") + text;
   if (kind == BoxKind::OkCancel) {
@@ -54,6 +54,7 @@ int zenity(BoxKind kind, const char* caption, const char* text) {
 
 int kdialog(BoxKind kind, const char* caption, const char* text) {
   const char* type = kind == BoxKind::Error       ? "--error"
+                     : kind == BoxKind::Warning  ? "--sorry"
                      : kind == BoxKind::OkCancel ? "--warningcontinuecancel"
                                                  : "--yesno";
   const char* argv[] = {"kdialog", "--title", caption, type, text, nullptr};
@@ -72,7 +73,7 @@ bool nativeMessageBox(BoxKind kind, const char* caption, const char* text) {
   else if (onPath("kdialog"))
     status = kdialog(kind, caption, text);
   // Only an explicit "yes" from a person counts; anything else is the safe answer.
-  return kind != BoxKind::Error && status == 0;
+  return (kind == BoxKind::YesNo || kind == BoxKind::OkCancel) && status == 0;
 }
 
 }  // namespace Platform

@@ -10,6 +10,8 @@ unsigned messageBoxStyle(BoxKind kind) {
   switch (kind) {
     case BoxKind::Error:
       return MB_OK | MB_ICONERROR | MB_TASKMODAL;
+    case BoxKind::Warning:
+      return MB_OK | MB_ICONWARNING | MB_TASKMODAL;
     case BoxKind::YesNo:
       return MB_YESNO | MB_ICONQUESTION | MB_TASKMODAL;
     case BoxKind::OkCancel:
