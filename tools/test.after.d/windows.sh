@@ -134,6 +134,7 @@ mingw_triple() { [[ "$1" == win32 ]] && echo i686-w64-mingw32 || echo x86_64-w64
 
 probe_32bit || runs_32bit=no
 if [[ $runs_32bit == yes ]]; then
+  echo "windows.sh: this machine runs 32-bit programs: the 32-bit and 64-bit suites both run under Wine"
   setup_wine32
 else
   echo "windows.sh: 32-bit tests left out: $no32_reason; the 32-bit DLL is built and its tables checked"
