@@ -82,6 +82,16 @@ void X11Window::dispatch(XEvent& event) {
     case DestroyNotify:
       if (event.xdestroywindow.window == window) gone = true;  // the host destroyed its window first
       break;
+    case UnmapNotify:
+      // Hidden (the host hid its window): X ends any grab on a window that stops being viewable.
+      if (menuActive || event.xunmap.window != window) break;
+      buttonsDown = 0;
+      if (root.captured) {
+        captureWanted = false;
+        root.onCaptureChanged();
+      }
+      root.onMouseLeave();
+      break;
     case ButtonPress:
       onButton(event.xbutton, true);
       break;
@@ -163,8 +173,9 @@ void X11Window::onButton(const XButtonEvent& event, bool press) {
 
 void X11Window::onCrossing(const XCrossingEvent& event) {
   if (menuActive || event.detail == NotifyInferior) return;  // into our own GL child: still inside
-  if (event.mode == NotifyGrab) {
-    // Another client took the pointer: a held capture is lost, and the pointer has left us.
+  if (event.mode == NotifyGrab || (event.mode == NotifyUngrab && buttonsDown != 0)) {
+    // Another client took the pointer, or the grab ended with buttons still held (our window stopped being
+    // viewable): a held capture is lost, and the pointer has left us.
     buttonsDown = 0;
     if (root.captured) {
       captureWanted = false;

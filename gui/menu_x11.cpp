@@ -99,7 +99,7 @@ bool X11Menu::open(int screenX, int screenY, int alignment) {
   attributes.override_redirect = True;
   attributes.background_pixel = BlackPixel(display, screen);
   attributes.border_pixel = 0;
-  attributes.event_mask = kPointerMask | KeyPressMask | ExposureMask | FocusChangeMask;
+  attributes.event_mask = kPointerMask | KeyPressMask | ExposureMask;
   window = XCreateWindow(display, RootWindow(display, screen), 0, 0, 1, 1, 0, CopyFromParent, InputOutput,
                          CopyFromParent, CWOverrideRedirect | CWBackPixel | CWBorderPixel | CWEventMask,
                          &attributes);
@@ -225,9 +225,6 @@ void X11Menu::handle(XEvent& event) {
       break;
     case LeaveNotify:
       if (event.xcrossing.mode == NotifyGrab) running = false;  // another client took the pointer
-      break;
-    case FocusOut:
-      if (event.xfocus.mode == NotifyGrab) running = false;
       break;
     default:
       break;

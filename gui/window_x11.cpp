@@ -138,11 +138,28 @@ void X11Window::idle() {
     applyCursor();
   }
   if (!closing()) {
+    checkGrab();
     runTimer();
     paintIfAsked();
     applyCursor();
   }
   if (--busy == 0 && closing()) finishDestroy();
+}
+
+void X11Window::checkGrab() {
+  // X may end the implicit grab without a word (the host hid its window mid-drag): the release then goes
+  // elsewhere. Only while a control holds the capture is the server asked which buttons are still down.
+  if (!buttonsDown || !root.captured || menuActive) return;
+  Window rootWindow = 0, child = 0;
+  int rootX = 0, rootY = 0, x = 0, y = 0;
+  unsigned mask = 0;
+  XQueryPointer(display, window, &rootWindow, &child, &rootX, &rootY, &x, &y, &mask);
+  bool held = mask & (Button1Mask | Button2Mask | Button3Mask);
+  // Events sent before the answer are queued by now: a release on its way to us is not a lost grab.
+  if (held || XEventsQueued(display, QueuedAlready) > 0) return;
+  buttonsDown = 0;
+  captureWanted = false;
+  root.onCaptureChanged();
 }
 
 void X11Window::runTimer() {

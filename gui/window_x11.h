@@ -55,6 +55,7 @@ class X11Window : public WindowBackend {
  private:
   void create(Window parent, int width, int height);
   void deliverCommands();
+  void checkGrab();
   void finishDestroy();
   void onButton(const XButtonEvent& event, bool press);
   void onKey(XKeyEvent& event, bool press);

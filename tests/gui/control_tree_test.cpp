@@ -110,18 +110,5 @@ TEST(ControlTree, RoutingMatchesTheFirstEligibleChildOverRandomLayouts) {
   }
 }
 
-TEST(ControlTree, ContainerDeletesItsChildrenLastToFirst) {
-  Log log;
-  {
-    Box root(nullptr, log, "root", 0, 0, 10, 10);
-    new Probe(&root, log, "a", 0, 0, 1, 1);
-    auto* inner = new Box(&root, log, "inner", 0, 0, 1, 1);
-    new Probe(inner, log, "c", 0, 0, 1, 1);
-    new Probe(&root, log, "b", 0, 0, 1, 1);
-  }
-  EXPECT_EQ(log, Log({"root.deleting", "b.deleted", "inner.deleting", "c.deleted", "inner.deleted", "a.deleted",
-                      "root.deleted"}));
-}
-
 }  // namespace
 }  // namespace LatticeTest

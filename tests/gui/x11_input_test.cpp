@@ -79,6 +79,19 @@ TEST_F(X11Host, RealInputReachesTheTreeInItsCoordinates) {
                  "knob.keyDown(65)", "knob.char(a)", "knob.keyUp(65)", "knob.keyDown(16)", "knob.keyDown(66)",
                  "knob.char(B)", "knob.keyUp(66)", "knob.move(7,7,1)", "knob.keyUp(16)", "knob.down(7,7,1)",
                  "knob.leave", "knob.move(-70,-70,0)", "knob.up(-70,-70,1)", "knob.captureLost", "knob.leave"}));
+
+  // The host hides its window during a drag: X ends the grab without a word, and the holder hears it.
+  log.clear();
+  fakeMove(display, x + 20, y + 20);  // away from the last press: no double-click
+  fakeButton(display, 1, true);
+  ASSERT_TRUE(expect("knob.down(20,20,1)"));
+  showParent(false, 300, 200);
+  fakeButton(display, 1, false);  // the release goes elsewhere
+  ASSERT_TRUE(expect("knob.captureLost"));
+  showParent(true, 300, 200);
+  pumpUntil([] { return false; }, 100);
+  EXPECT_FALSE(root->hasCapture(knob));
+  EXPECT_EQ(only(log, "knob.up").size(), 0u);
 }
 
 TEST_F(X11Host, TimerTicksFromIdleAtMostOncePerCallAndTheFrameComesFromTheRenderer) {
