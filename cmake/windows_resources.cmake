@@ -20,4 +20,8 @@ function(koralin_add_rc_resources target)
   target_sources(${target} PRIVATE "${rc}")
   target_include_directories(${target} PRIVATE "${CMAKE_CURRENT_BINARY_DIR}")
   set_property(SOURCE "${rc}" APPEND PROPERTY OBJECT_DEPENDS "${out}" ${files})
+  # Files the build writes (the factory bank) are made before the resource compiler reads them.
+  foreach(maker IN LISTS KORALIN_RESOURCE_TARGETS)
+    add_dependencies(${target} ${maker})
+  endforeach()
 endfunction()

@@ -6,9 +6,9 @@ bash tools/install-deps.sh build
 cmake --preset release
 cmake --build --preset release -j2 --target Koralin koralin-render
 mkdir -p out
-# The song turns the cutoff (controller 74) and resonance (71) knobs as it plays; the other settings shape the line:
-# a saw, a strong envelope opening the filter on each note, a short decay and hard accents.
+# The song turns the cutoff (controller 74) and resonance (71) knobs as it plays; the factory program "Hard Acid"
+# shapes the line: a saw, a strong envelope opening the filter on each note, a short decay and hard accents.
 build/release/koralin-render \
-  --cc 74=cutoff --cc 71=reso --set wave=0 --set envmod=0.7 --set decay=0.35 --set accent=0.8 \
+  --cc 74=cutoff --cc 71=reso --program "Hard Acid" \
   examples/acid.mid out/acid.wav
 echo "The demo is at $(pwd)/out/acid.wav"

@@ -68,9 +68,11 @@ int run(const Render::RenderOptions& o, const char* argv0) {
   Host::PluginHost host(pluginPath);
   host.start((float)o.sampleRate, o.blockSize);
   if (!o.preset.empty()) Render::loadPreset(host, o.preset);
+  if (!o.program.empty()) Render::selectProgram(host, o.program);
   Render::applySettings(host, o.settings);
   Render::ControllerMap controllers = Render::mapControllers(host, o.controllers);
   if (!o.savePreset.empty()) Render::savePreset(host, o.savePreset);
+  if (o.list) std::fputs(Render::describeState(host).c_str(), stdout);
   if (!o.input.empty()) render(host, midi, o, controllers);
   return 0;
 }

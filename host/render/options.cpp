@@ -68,6 +68,10 @@ void applyOption(RenderOptions& o, const std::string& name, const std::string& v
     o.plugin = value;
   else if (name == "--preset")
     o.preset = value;
+  else if (name == "--program") {
+    if (value.empty()) throw UsageError("--program needs a program's number or name");
+    o.program = value;
+  }
   else if (name == "--save-preset")
     o.savePreset = value;
   else if (name == "--format")
@@ -80,8 +84,9 @@ void applyOption(RenderOptions& o, const std::string& name, const std::string& v
 }
 
 bool takesValue(const std::string& name) {
-  static const char* const kValueOptions[] = {"--rate",   "--block",       "--set",    "--cc",  "--plugin",
-                                              "--preset", "--save-preset", "--format", "--tail"};
+  static const char* const kValueOptions[] = {"--rate",    "--block",  "--set",         "--cc",
+                                              "--plugin",  "--preset", "--save-preset", "--format",
+                                              "--program", "--tail"};
   for (const char* known : kValueOptions)
     if (name == known) return true;
   return false;
@@ -93,8 +98,8 @@ void checkPaths(RenderOptions& o, const std::vector<std::string>& paths) {
     o.output = paths[1];
     return;
   }
-  // Saving a preset alone needs no song.
-  if (paths.empty() && !o.savePreset.empty()) return;
+  // Saving a preset or listing the state alone needs no song.
+  if (paths.empty() && (!o.savePreset.empty() || o.list)) return;
   if (paths.size() > 2) throw UsageError("too many arguments: \"" + paths[2] + "\" (expected INPUT.mid OUTPUT.wav)");
   throw UsageError(paths.empty() ? "missing INPUT.mid and OUTPUT.wav" : "missing OUTPUT.wav");
 }
@@ -118,6 +123,10 @@ RenderOptions parseOptions(const std::vector<std::string>& args) {
     if (arg == "--help" || arg == "-h") {
       o.help = true;
       return o;
+    }
+    if (arg == "--list") {
+      o.list = true;
+      continue;
     }
     size_t eq = arg.find('=');
     std::string name = arg.substr(0, eq);
@@ -154,14 +163,19 @@ std::string usageText() {
          "  --rate HZ            sample rate, 8000 to 384000 (default 44100)\n"
          "  --block FRAMES       frames per processing call, 1 to 8192 (default 512)\n"
          "  --set NAME=VALUE     set a parameter by its name to a normalized value 0..1; repeatable,\n"
-         "                       applied in order after --preset (e.g. --set cutoff=0.3 --set reso=0.8)\n"
+         "                       applied in order after --program (e.g. --set cutoff=0.3 --set reso=0.8)\n"
          "  --cc N=NAME          MIDI controller N (0..127, any channel) in the song moves the parameter\n"
          "                       NAME as host automation, value/127 at the controller's sample; mapped\n"
          "                       controllers are not sent as MIDI; repeatable (e.g. --cc 74=cutoff)\n"
          "  --preset FILE        load a state chunk first: a .fxp program or .fxb bank with an opaque\n"
          "                       chunk, or a bare chunk as the plug-in saves it\n"
-         "  --save-preset FILE   write the state after --preset and --set as a .fxp program; with no\n"
-         "                       INPUT.mid and OUTPUT.wav nothing is rendered\n"
+         "  --program N|NAME     select a program of the plug-in, by its number from 1 or its name,\n"
+         "                       after --preset and before --set (e.g. --program \"Hard Acid\")\n"
+         "  --save-preset FILE   write the state after --preset, --program and --set as a .fxp program;\n"
+         "                       with no INPUT.mid and OUTPUT.wav nothing is rendered\n"
+         "  --list               print the parameters with their values and the program names, after\n"
+         "                       --preset, --program and --set; with no INPUT.mid and OUTPUT.wav nothing\n"
+         "                       is rendered\n"
          "  --tail SECONDS       how long to render after the last MIDI event (default: until the\n"
          "                       output stays below -90 dBFS, at most 10 s)\n"
          "  --format FORMAT      float (32-bit), pcm24 or pcm16 (default pcm24)\n"

@@ -32,6 +32,7 @@ struct RenderOptions {
   std::string output;      // the WAV file
   std::string plugin;      // empty: the plug-in beside the executable
   std::string preset;      // chunk, .fxp or .fxb to load first
+  std::string program;     // a program to select after the preset: its number from 1, or its name; empty: none
   std::string savePreset;  // .fxp to write after the settings
   int sampleRate = 44100;
   int blockSize = 512;
@@ -39,6 +40,7 @@ struct RenderOptions {
   std::vector<ControllerMapping> controllers;  // at most one mapping per controller number
   std::optional<double> tailSeconds;  // none: until the output falls silent
   SampleFormat format = SampleFormat::Pcm24;
+  bool list = false;  // print the parameters and programs after the settings
   bool help = false;
 };
 

@@ -1,6 +1,7 @@
 // Preset loading and saving through the plug-in's chunk calls, and parameters set by their names.
 #include "host/render/plugin_state.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -31,6 +32,33 @@ int32_t requireParameter(Host::PluginHost& host, const std::string& option, cons
   if (index < 0)
     throw UsageError(option + ": the plug-in has no parameter \"" + name + "\" (it has: " + parameterList(host) + ")");
   return index;
+}
+
+std::string programName(Host::PluginHost& host, int32_t index) {
+  char name[kVstMaxProgNameLen + 1] = {};
+  if (!host.dispatch(effGetProgramNameIndexed, index, 0, name)) return {};
+  return name;
+}
+
+std::string programList(Host::PluginHost& host) {
+  std::string list;
+  for (int32_t i = 0; i < host.effect()->numPrograms; ++i)
+    list += (i ? ", " : "") + std::to_string(i + 1) + " " + programName(host, i);
+  return list.empty() ? "none" : list;
+}
+
+// The program's index from its number (1 up) or its name; -1 when the plug-in has no such program.
+int32_t findProgram(Host::PluginHost& host, const std::string& wanted) {
+  const int32_t count = host.effect()->numPrograms;
+  if (wanted.find_first_not_of("0123456789") == std::string::npos && wanted.size() <= 9) {
+    const int32_t number = std::stoi(wanted);
+    return number >= 1 && number <= count ? number - 1 : -1;
+  }
+  for (int32_t i = 0; i < count; ++i)
+    if (programName(host, i) == wanted) return i;
+  for (int32_t i = 0; i < count; ++i)
+    if (strcasecmp(programName(host, i).c_str(), wanted.c_str()) == 0) return i;
+  return -1;
 }
 
 }  // namespace
@@ -69,6 +97,31 @@ void loadPreset(Host::PluginHost& host, const std::string& path) {
     throw Host::PresetError(path + ": the preset is for plug-in ID '" + Host::fourCCText(preset.fxID) +
                             "', this plug-in is '" + Host::fourCCText(id) + "'");
   host.setChunk(preset.chunk, preset.kind != Host::PresetKind::Bank);
+}
+
+void selectProgram(Host::PluginHost& host, const std::string& program) {
+  const int32_t index = findProgram(host, program);
+  if (index < 0)
+    throw UsageError("--program: the plug-in has no program \"" + program + "\" (it has: " + programList(host) + ")");
+  host.dispatch(effSetProgram, 0, index);
+}
+
+std::string describeState(Host::PluginHost& host) {
+  std::string text = "Parameters:\n";
+  size_t width = 0;
+  for (int32_t i = 0; i < host.effect()->numParams; ++i) width = std::max(width, host.paramName(i).size());
+  for (int32_t i = 0; i < host.effect()->numParams; ++i) {
+    const std::string name = host.paramName(i);
+    text += "  " + name + std::string(width - name.size() + 2, ' ') + host.paramDisplay(i) + host.paramLabel(i) + "\n";
+  }
+  text += "Programs:\n";
+  const intptr_t current = host.dispatch(effGetProgram);
+  for (int32_t i = 0; i < host.effect()->numPrograms; ++i) {
+    const std::string number = std::to_string(i + 1);
+    text += (i == current ? "* " : "  ") + std::string(number.size() < 2 ? 1 : 0, ' ') + number + "  " +
+            programName(host, i) + "\n";
+  }
+  return text;
 }
 
 int32_t findParameter(Host::PluginHost& host, const std::string& name) {

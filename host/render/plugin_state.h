@@ -18,6 +18,13 @@ void writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 // Loads a bare chunk, a program file or a bank file into the plug-in. Throws PresetError or FileError.
 void loadPreset(Host::PluginHost& host, const std::string& path);
 
+// Selects a program by its number from 1 or, failing that, its name (exactly, else ignoring case), as a host does.
+// Throws UsageError for a program the plug-in does not have, listing those it has.
+void selectProgram(Host::PluginHost& host, const std::string& program);
+
+// The parameters, each with the display of its current value, and the program names, the current one marked.
+std::string describeState(Host::PluginHost& host);
+
 // Finds a parameter by name: exactly, else ignoring case. -1 when there is none.
 int32_t findParameter(Host::PluginHost& host, const std::string& name);
 // Sets each parameter in order. Throws UsageError for a name the plug-in does not have, listing those it has.

@@ -8,6 +8,7 @@
 #include "host/lib/fx_preset.h"
 #include "host/lib/midi_writer.h"
 #include "tests/cli/cli_run.h"
+#include "tools/factory_bank/factory_programs.h"
 
 namespace fs = std::filesystem;
 
@@ -182,6 +183,54 @@ TEST(RenderCli, PresetsRoundTripThroughThePlugin) {
   EXPECT_NE(fileBytes(a), fileBytes(c));
 }
 
+TEST(RenderCli, FactoryProgramsAreChosenByNumberOrNameAndListed) {
+  const std::vector<bank::Program> programs =
+      bank::readProgramsFile(KORALIN_SOURCE_DIR "/resources/factory_programs.txt");
+  ASSERT_EQ(programs.size(), 8u);
+  // The list shows every program in the host's order with the current one marked, and renders nothing.
+  CliResult r = runRenderer({"--list"});
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(r.output.rfind("Parameters:\n  wave    ", 0), 0u) << r.output;
+  EXPECT_NE(r.output.find("*  1  " + programs[0].name + "\n"), std::string::npos) << r.output;
+  for (size_t p = 1; p < programs.size(); ++p)
+    EXPECT_NE(r.output.find("\n   " + std::to_string(p + 1) + "  " + programs[p].name + "\n"), std::string::npos)
+        << r.output;
+  EXPECT_EQ(r.output.find("Rendered"), std::string::npos);
+
+  // A name in any case picks the same program as its number; --set changes a value after it.
+  const bank::Program& seventh = programs[6];
+  std::string shouted = seventh.name;
+  for (char& c : shouted) c = (char)std::toupper((unsigned char)c);
+  r = runRenderer({"--program", shouted, "--set", "cutoff=0.25", "--list"});
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("*  7  " + seventh.name + "\n"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("\n  cutoff  25%\n"), std::string::npos) << r.output;
+
+  fs::path dir = scratchDir("programs");
+  auto saved = [&](const std::string& program, const std::string& file) {
+    EXPECT_EQ(runRenderer({"--program", program, "--save-preset", (dir / file).string()}).status, 0);
+    return fileBytes(dir / file);
+  };
+  EXPECT_EQ(saved("7", "by_number.fxp"), saved(seventh.name, "by_name.fxp"));
+  EXPECT_NE(saved("7", "by_number.fxp"), saved("8", "eighth.fxp"));
+
+  // The demo played with a program is not the demo played as the instrument starts.
+  auto render = [&](std::vector<std::string> args, const std::string& name) {
+    args.insert(args.end(), {"--format", "float", "--tail", "0", kDemo, (dir / name).string()});
+    EXPECT_EQ(runRenderer(args).status, 0);
+    return readWav(dir / name);
+  };
+  Wav first = render({}, "first.wav"), acid = render({"--program", "7"}, "seventh.wav");
+  ASSERT_EQ(first.info.frames, acid.info.frames);
+  EXPECT_NE(first.samples, acid.samples);
+  EXPECT_GT(peakOf(acid), 0.1f);
+  EXPECT_LT(peakOf(acid), 1.0f);
+
+  r = runRenderer({"--program", "9", "--list"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.output.find("no program \"9\" (it has: 1 " + programs[0].name + ", 2 "), std::string::npos) << r.output;
+}
+
 TEST(RenderCli, UsageErrorsExitWithTwo) {
   fs::path dir = scratchDir("usage");
   std::string out = (dir / "x.wav").string();
@@ -197,7 +246,9 @@ TEST(RenderCli, UsageErrorsExitWithTwo) {
            {"--format", "ogg", kDemo, out},
            {"--cc", "74=nosuch", kDemo, out},
            {"--cc", "128=cutoff", kDemo, out},
-           {"--cc", "74", kDemo, out}}) {
+           {"--cc", "74", kDemo, out},
+           {"--program", "9", kDemo, out},
+           {"--program", "no such program", kDemo, out}}) {
     r = runRenderer(args);
     EXPECT_EQ(r.status, 2) << r.output;
     EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << r.output;

@@ -6,8 +6,16 @@
 #include <cstring>
 
 #include "host/lib/plugin_host.h"
+#include "tools/factory_bank/factory_programs.h"
 
 namespace {
+
+// The programs the module embeds, as its build read them.
+const std::vector<bank::Program>& factoryPrograms() {
+  static const std::vector<bank::Program> programs =
+      bank::readProgramsFile(KORALIN_SOURCE_DIR "/resources/factory_programs.txt");
+  return programs;
+}
 
 TEST(Module, EntryPointUnderBothNamesAndTheDescriptor) {
   Host::PluginHost host(KORALIN_MODULE);
@@ -60,7 +68,7 @@ TEST(Module, ParametersThroughTheDispatcher) {
   EXPECT_EQ(host.findParam("accent"), 6);
   char name[64];
   EXPECT_EQ(host.dispatch(effGetProgramNameIndexed, 7, 0, name), 1);  // the category travels in value
-  EXPECT_STREQ(name, "Init 8");
+  EXPECT_EQ(name, factoryPrograms()[7].name);
   EXPECT_EQ(host.dispatch(effGetProgramNameIndexed, 8, 0, name), 0);
 }
 
@@ -83,7 +91,7 @@ TEST(Module, StateTravelsInChunksBetweenInstances) {
   b.setChunk(bank, false);
   EXPECT_EQ(b.dispatch(effGetProgram), 3);
   EXPECT_EQ(b.text(effGetProgramName), "Bubbling");
-  EXPECT_EQ(b.getParameter(2), 0.5f);  // program 3 never had the cutoff change
+  EXPECT_EQ(b.getParameter(2), (float)factoryPrograms()[3].steps[2] / 64000);  // program 3 kept its cutoff
   EXPECT_EQ(b.getParameter(3), 0.25f);
   EXPECT_EQ(b.getChunk(false), bank);
   // Loading reports every value to the host as automation.
@@ -96,7 +104,7 @@ TEST(Module, StateTravelsInChunksBetweenInstances) {
   Host::PluginHost c(KORALIN_MODULE);
   c.setChunk(preset, true);
   EXPECT_EQ(c.getParameter(3), 0.25f);
-  EXPECT_EQ(c.text(effGetProgramName), "Init 1");
+  EXPECT_EQ(c.text(effGetProgramName), factoryPrograms()[0].name);  // a preset carries no program names
 }
 
 TEST(Module, SilenceUntilResumedAndBeforeTheFirstNote) {

@@ -52,7 +52,7 @@ TEST(WinModule, ResourcesAreInTheModuleUnderTheirNamesAndTypes) {
     CloseHandle(file);
   }
   EXPECT_GT(checked, 0u);
-  EXPECT_EQ(FindResourceA(module.handle, "FactoryBank", "FXB"), nullptr);
+  EXPECT_NE(FindResourceA(module.handle, "FactoryBank", "FXB"), nullptr);
 }
 
 TEST(WinModule, AHostGetsTheInstrumentWithItsIdentity) {

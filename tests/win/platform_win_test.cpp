@@ -100,7 +100,7 @@ TEST(Win32Resources, NamesAndTypesCompareWithoutCaseAndMissingOnesAreEmpty) {
   const Platform::Resource lower = Platform::findResource("vera", "ttf");
   EXPECT_EQ(lower.data, vera.data);
   EXPECT_FALSE(Platform::findResource("VERA", "PNG"));
-  EXPECT_FALSE(Platform::findResource("FactoryBank", "FXB"));
+  EXPECT_FALSE(Platform::findResource("FactoryBank", "PNG"));
   EXPECT_FALSE(Platform::findResource(nullptr, "PNG"));
 }
 
