@@ -57,7 +57,8 @@ Bytes FuzzInstrument::getChunk(bool preset) {
 }
 
 void FuzzInstrument::setChunk(const Bytes& chunk, bool preset) {
-  std::unique_ptr<uint8_t[]> copy(new uint8_t[chunk.size() + 1]);  // never a null pointer, even for no bytes
+  // Exactly the chunk's size, so reading one byte past it is caught; no bytes still get a pointer of their own.
+  std::unique_ptr<uint8_t[]> copy(new uint8_t[chunk.size()]);
   std::copy(chunk.begin(), chunk.end(), copy.get());
   require(dispatch(effSetChunk, preset ? 1 : 0, (intptr_t)chunk.size(), copy.get()) == 0,
           "setChunk answers 0 whatever it was given");
