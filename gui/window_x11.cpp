@@ -130,7 +130,7 @@ void X11Window::finishDestroy() {
 void X11Window::idle() {
   if (!display || !window) return;
   ++busy;
-  while (!gone && XPending(display) > 0) {
+  while (!closing() && XPending(display) > 0) {
     XEvent event;
     XNextEvent(display, &event);
     dispatch(event);
