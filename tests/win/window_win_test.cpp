@@ -232,18 +232,17 @@ TEST_F(WindowTest, CaptureHolderGetsThePointerAnywhereUntilTheSystemTakesIt) {
 }
 
 // This thread's popup menu window (class "#32768"); other test programs may have theirs open at the same time.
+BOOL CALLBACK takeMenuWindow(HWND window, LPARAM result) {
+  char name[16] = {};
+  GetClassNameA(window, name, sizeof name);
+  if (std::string(name) != "#32768" || !IsWindowVisible(window)) return TRUE;
+  *reinterpret_cast<HWND*>(result) = window;
+  return FALSE;
+}
+
 HWND menuWindow() {
   HWND found = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM result) -> BOOL {
-        char name[16] = {};
-        GetClassNameA(window, name, sizeof name);
-        if (std::string(name) != "#32768" || !IsWindowVisible(window)) return TRUE;
-        *reinterpret_cast<HWND*>(result) = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumThreadWindows(GetCurrentThreadId(), takeMenuWindow, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
