@@ -1,5 +1,4 @@
-// X11 events of the editor window turned into the root's calls: buttons, wheel, double-clicks, crossing,
-// focus, keys with their virtual key codes and typed text, and the cursor shapes.
+// X11 events of the editor window as the root's calls: buttons, wheel, double-clicks, crossing, focus, keys.
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
 #include <X11/keysym.h>

@@ -1,5 +1,4 @@
-// The X11 popup menu: an override-redirect window drawn with the renderer and the embedded font in the panel's
-// colours, kept on screen, modal inside popup while the editor's timer and painting go on.
+// The X11 popup menu: an override-redirect window drawn with the renderer, modal inside popup.
 #include <poll.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>

@@ -1,5 +1,4 @@
-// What a drawn popup menu shows and how the keyboard and pointer move over it: items, mnemonic letters,
-// row layout and the placement that keeps the menu on the screen.
+// A drawn popup menu's model: items and access letters, rows, keyboard movement and on-screen placement.
 #pragma once
 
 #include <string>

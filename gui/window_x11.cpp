@@ -1,5 +1,4 @@
-// The X11 backend's window: its own connection, a GL-capable child of the host's window, the idle pump with
-// the 10 ms timer and painting, services, and teardown whichever side destroys the window first.
+// The X11 backend's window: own connection, child of the host's window, idle pump, timer, painting, teardown.
 #include "gui/window_x11.h"
 
 #include <GL/glx.h>

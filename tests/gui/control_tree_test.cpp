@@ -1,5 +1,4 @@
-// The control tree without a window: which child a point reaches, drawing order, hidden and inactive children,
-// hover changes, and clicks on a container's own background.
+// The control tree without a window: hit and draw order, hidden and inactive children, hover, background clicks.
 #include <gtest/gtest.h>
 
 #include <random>

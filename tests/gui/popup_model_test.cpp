@@ -1,5 +1,4 @@
-// The drawn popup menu's model: access letters, movement over choosable items, rows under the pointer, and
-// placement that stays on screen and flips only when it must.
+// The drawn popup menu's model: access letters, keyboard movement, rows, and placement that stays on screen.
 #include <gtest/gtest.h>
 
 #include <random>

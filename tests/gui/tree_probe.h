@@ -1,5 +1,4 @@
-// Test doubles for the toolkit: controls that log what reaches them, and a window backend and device that log
-// what the root asks of the window system.
+// Test doubles for the toolkit: logging controls, a logging window backend and a device that draws nothing.
 #pragma once
 
 #include <memory>

@@ -1,5 +1,4 @@
-// The root window over a logging backend: capture and its routing, focus and keys, menus and their command,
-// the timer, painting and its fallback, cursors, and the order in which a closing window takes the tree down.
+// The root window over a logging backend: capture, focus, menus, timer, painting, cursors and teardown order.
 #include <gtest/gtest.h>
 
 #include "platform/dialogs.h"

@@ -1,5 +1,4 @@
-// A host for the X11 backend's tests: its own connection, a mapped parent window, real input through XTest
-// and the host's own error handler, which must never hear of the editor's errors.
+// A host for the X11 backend's tests: own connection, parent window, XTest input, the host's error handler.
 #pragma once
 
 #include <gtest/gtest.h>

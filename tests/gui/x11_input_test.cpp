@@ -1,6 +1,4 @@
-// The X11 backend with real input: a small tree in a child window of a real parent receives pointer, wheel,
-// keys and text as the tree's calls in its own coordinates; the timer ticks from idle; painting goes through
-// the renderer; the host destroying its window first costs neither a crash nor an X error.
+// The X11 backend with real input: pointer, wheel, keys and text, the timer, painting, the host's window gone.
 #include <chrono>
 #include <thread>
 

@@ -1,6 +1,4 @@
-// The X11 popup menu with real input: opened by a right-click, driven by keys and by the pointer, drawn in the
-// panel's colours and kept on screen; a disabled item, Escape or a click outside sends nothing; a chosen command
-// arrives once, after the menu has closed.
+// The X11 popup menu with real input: keys, pointer, disabled items, Escape, clicks outside, placement.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
