@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "gui/plug_edit_vst.h"
+
 
 namespace {
 
@@ -22,17 +24,23 @@ Koralin::Koralin(audioMasterCallback hostCallback)
       editorDesc_{560, 110, 0, kKoralinParamCount, 0x007D8D94, "background"} {
   isSynth(true);
   setUniqueID(vstFourCC('k', 'm', 'P', 'x'));
-  // The editor object joins when the editor exists; until then the host is told there is none.
-  setEditor(nullptr);
   for (int32_t i = 0; i < kKoralinParamCount && i < paramCount(); ++i) {
     defineParam(i, kParams[i].name, kParams[i].label, 0.5f, 0);
     setQuantized(i, 32000);
   }
   loadFactorySettings();
   loadUserDefaults();
+  // Registers itself with the plug-in, which tells the host there is an editor.
+  new Lattice::PlugEditVST(this, this, &editorDesc_);
 }
 
-Koralin::~Koralin() { delete[] work_; }
+Koralin::~Koralin() {
+  // The editor goes first, while the plug-in it shows is still whole.
+  AEffEditor* editor = getEditor();
+  setEditor(nullptr);
+  delete editor;
+  delete[] work_;
+}
 
 void Koralin::prepare() {
   const int32_t frames = getBlockSize();

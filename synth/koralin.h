@@ -4,13 +4,14 @@
 #include <cstdint>
 
 #include "gui/editor_desc.h"
+#include "gui/plug_data.h"
 #include "plugcore/plug.h"
 #include "synth/filter_section.h"
 #include "synth/oscillator.h"
 
 enum KoralinParam : int32_t { kWave = 0, kTune, kCutoff, kReso, kDecay, kEnvmod, kAccent, kKoralinParamCount };
 
-class Koralin : public PlugCore::Plug {
+class Koralin : public PlugCore::Plug, public Lattice::IEditBuilder {
  public:
   explicit Koralin(audioMasterCallback hostCallback);
   ~Koralin() override;
@@ -23,6 +24,8 @@ class Koralin : public PlugCore::Plug {
   void formatParam(int32_t index, char* text, float value) override;
   void noteOn(int32_t note, int32_t velocity) override;
   void noteOff(int32_t note, int32_t velocity) override;
+  // IEditBuilder: places the knobs and the switch on a new editor frame.
+  void build(Lattice::PlugFrame* frame) override;
 
   const Lattice::EditorDesc& editorDesc() const { return editorDesc_; }
 

@@ -10,9 +10,6 @@
 
 namespace VexBlit {
 
-bool subpixelText = false;
-bool subpixelRgb = true;
-
 namespace {
 
 int lengthOf(const char* text, int length) {
@@ -38,9 +35,8 @@ Font::Font(Device& device, const uint8_t* fontData, size_t size, float pixelSize
     releaseAtlas();
     throw;
   }
-  const SubpixelSettings settings = readSubpixelSettings(device);
-  subpixelText = settings.text;
-  subpixelRgb = settings.text ? settings.rgb : true;
+  subpixel = readSubpixelSettings(device);
+  if (!subpixel.text) subpixel.rgb = true;
 }
 
 void Font::releaseAtlas() {
@@ -66,8 +62,8 @@ float Font::measure(const char* text, int length) const {
 float Font::drawText(Context& context, const char* text, int length, float x, float y, uint32_t colour,
                      bool underline) const {
   const int n = lengthOf(text, length);
-  const bool threePasses = subpixelText;
-  const float shift = subpixelRgb ? 0.25f : -0.25f;
+  const bool threePasses = subpixel.text;
+  const float shift = subpixel.rgb ? 0.25f : -0.25f;
   const uint32_t r = (colour >> 16) & 0xFF, g = (colour >> 8) & 0xFF, b = colour & 0xFF;
   std::vector<Quad> quads;
   quads.reserve(size_t(n) * (threePasses ? 3 : 1));

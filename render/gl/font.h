@@ -8,10 +8,11 @@
 
 namespace VexBlit {
 
-// Process-wide, set from the system's settings each time a font is made: draw text in three colour passes
-// (sub-pixel), and the panel's sub-pixel order (red-green-blue, else blue-green-red).
-extern bool subpixelText;
-extern bool subpixelRgb;
+// How the desktop wants text smoothed: sub-pixel or grey, and in which order. One backend file per platform.
+struct SubpixelSettings {
+  bool text = false;  // three colour passes (sub-pixel) instead of one grey one
+  bool rgb = true;    // the panel's sub-pixel order: red-green-blue, else blue-green-red
+};
 
 class Font {
  public:
@@ -37,6 +38,8 @@ class Font {
   float underlineThickness = 0;
   Device* device = nullptr;
   StaticTexture* atlas = nullptr;  // owned
+  // Read from the system when the font is made; each font keeps its own, so one editor never changes another's.
+  SubpixelSettings subpixel;
 };
 
 // The font of that name among the module's "TTF" resources at pixelSize, or null when the resource is missing
@@ -48,11 +51,6 @@ float measureText(const Font* font, const char* text, int length);
 float drawText(const Font* font, Context& context, const char* text, int length, float x, float y, uint32_t colour,
                bool underline);
 
-// How the desktop wants text smoothed: sub-pixel or grey, and in which order. One backend file per platform.
-struct SubpixelSettings {
-  bool text = false;
-  bool rgb = true;
-};
 SubpixelSettings readSubpixelSettings(Device& device);
 // The X11 reading: Xft.antialias and Xft.rgba (rgb, bgr, anything else grey) from a resource-manager string.
 SubpixelSettings subpixelFromXResources(const char* resources);

@@ -21,7 +21,8 @@ TEST(Module, EntryPointUnderBothNamesAndTheDescriptor) {
   Host::PluginHost host(KORALIN_MODULE);
   EXPECT_EQ(host.symbol("VSTPluginMain"), host.symbol("main"));
   AEffect* e = host.effect();
-  EXPECT_EQ(e->flags, effFlagsCanReplacing | effFlagsProgramChunks | effFlagsCanDoubleReplacing | effFlagsIsSynth);
+  EXPECT_EQ(e->flags, effFlagsHasEditor | effFlagsCanReplacing | effFlagsProgramChunks | effFlagsCanDoubleReplacing |
+                          effFlagsIsSynth);
   EXPECT_EQ(e->uniqueID, vstFourCC('k', 'm', 'P', 'x'));
   EXPECT_EQ(e->numPrograms, 8);
   EXPECT_EQ(e->numParams, 7);
@@ -40,7 +41,14 @@ TEST(Module, EntryPointUnderBothNamesAndTheDescriptor) {
   EXPECT_EQ(host.dispatch(effGetOutputProperties, 0, 0, &pin), 1);
   EXPECT_STREQ(pin.label, "Main L");
   EXPECT_EQ(host.dispatch(effGetInputProperties, 0, 0, &pin), 0);
-  EXPECT_EQ(host.dispatch(effEditOpen, 0, 0, nullptr), 0);  // no editor yet
+  // The editor's rectangle is there before the editor opens.
+  ERect* rect = nullptr;
+  EXPECT_EQ(host.dispatch(effEditGetRect, 0, 0, &rect), 1);
+  ASSERT_NE(rect, nullptr);
+  EXPECT_EQ(rect->top, 0);
+  EXPECT_EQ(rect->left, 0);
+  EXPECT_EQ(rect->bottom, 110);
+  EXPECT_EQ(rect->right, 560);
 }
 
 TEST(Module, NothingElseIsExported) {

@@ -32,8 +32,6 @@ class TextTest : public GLTest {
       font->releaseAtlas();
       delete font;
     }
-    subpixelText = false;
-    subpixelRgb = true;
     GLTest::TearDown();
   }
   Font& makeFont(float size) {
@@ -170,12 +168,12 @@ TEST_F(TextTest, UnderlineSpansThePenAdvanceAtTheUnderlinePosition) {
 
 TEST_F(TextTest, SubpixelTextWritesEachChannelInItsOwnPass) {
   Font& f = makeFont(10);
-  subpixelText = false;
+  f.subpixel.text = false;
   Frame grey = render([&](Context& context) { f.drawText(context, "Wim", -1, 10, 30, 0xFFFFFF, false); });
-  subpixelText = true;
-  subpixelRgb = true;
+  f.subpixel.text = true;
+  f.subpixel.rgb = true;
   Frame rgb = render([&](Context& context) { f.drawText(context, "Wim", -1, 10, 30, 0xFFFFFF, false); });
-  subpixelRgb = false;
+  f.subpixel.rgb = false;
   Frame bgr = render([&](Context& context) { f.drawText(context, "Wim", -1, 10, 30, 0xFFFFFF, false); });
   int fringes = 0;
   for (size_t i = 0; i < grey.pixels.size(); ++i) {

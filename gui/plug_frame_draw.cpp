@@ -1,0 +1,87 @@
+// PlugFrame's drawing: lazy textures and fonts from the shared pictures, the background, the children, the logo.
+#include "gui/image_cache.h"
+#include "gui/plug_edit_vst.h"
+#include "gui/plug_frame.h"
+#include "render/gl/font.h"
+
+namespace Lattice {
+
+namespace {
+
+void releaseTexture(VexBlit::StaticTexture*& texture) {
+  if (texture) texture->release();
+  texture = nullptr;
+}
+
+void releaseFont(VexBlit::Font*& font) {
+  if (!font) return;
+  font->releaseAtlas();
+  delete font;
+  font = nullptr;
+}
+
+}  // namespace
+
+void PlugFrame::loadGraphics(VexBlit::Context& context) {
+  VexBlit::Device& device = context.device();
+  const char* backgroundName = editor->description().backgroundName;
+  if (backgroundName && !background)
+    if (const Image* image = cachedImage(CachedImage::Background, backgroundName))
+      background = VexBlit::createTextureFromImage(device, *image);
+  if (!common)
+    if (const Image* image = cachedImage(CachedImage::CommonTextures)) {
+      common = device.createTexture(image->width, image->height);
+      common->update(image->pixels.get(), image->width, 0, 0, image->width, image->height);
+    }
+  if (!smallFont) smallFont = VexBlit::loadFontResource(context, "Vera", 8);
+  if (!largeFont) largeFont = VexBlit::loadFontResource(context, "Vera", 10);
+}
+
+VexBlit::StaticTexture* PlugFrame::knobTexture(VexBlit::Context& context) {
+  if (!knobs)
+    if (const Image* image = cachedImage(CachedImage::OldKnobs))
+      knobs = VexBlit::createTextureFromImage(context.device(), *image);
+  return knobs;
+}
+
+void PlugFrame::drawBackground(VexBlit::Context& context) {
+  const Image* image = background ? cachedImage(CachedImage::Background, editor->description().backgroundName)
+                                   : nullptr;
+  const float fw = float(w), fh = float(h);
+  VexBlit::Quad quad;
+  if (!image || image->width == 0 || image->height == 0) {
+    VexBlit::Shader shader(context, 0, 0, nullptr, nullptr);
+    VexBlit::initQuad(quad, 0, 0, 0, fw, fh, 0, 0);
+    VexBlit::drawQuad(context, quad);
+    return;
+  }
+  // The picture stretched over the frame.
+  VexBlit::Shader shader(context, 0, 1, background, nullptr);
+  VexBlit::initQuad(quad, 0xFFFFFFFFu, 0, 0, fw, fh, 0, 0);
+  quad.u1 = quad.s1 = float(image->width);
+  quad.v1 = quad.t1 = float(image->height);
+  VexBlit::drawQuad(context, quad);
+}
+
+void PlugFrame::draw(VexBlit::Context& context) {
+  loadGraphics(context);
+  drawBackground(context);
+  Container::draw(context);
+  if (common && showLogo) {
+    VexBlit::Shader shader(context, 1, 1, common, nullptr);
+    VexBlit::Quad quad;
+    VexBlit::initQuad(quad, labelColour() | 0xFF000000u, float(w - 90), float(h - 30), 90, 30, 102, 50);
+    VexBlit::drawQuad(context, quad);
+  }
+}
+
+void PlugFrame::releaseGraphics() {
+  releaseTexture(background);
+  releaseTexture(common);
+  releaseTexture(knobs);
+  releaseFont(smallFont);
+  releaseFont(largeFont);
+  Container::releaseGraphics();
+}
+
+}  // namespace Lattice
