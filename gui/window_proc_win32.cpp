@@ -67,11 +67,7 @@ void wheel(Winwrapper& root, HWND window, WPARAM wParam, LPARAM lParam) {
   root.onWheel(pointX(lParam) - rect.left, pointY(lParam) - rect.top, delta, modifiers(wParam));
 }
 
-}  // namespace
-
-LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  Winwrapper* root = rootOf(window);
-  if (!root) return DefWindowProcA(window, message, wParam, lParam);
+LRESULT dispatch(Winwrapper* root, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_DESTROY: root->onDestroy(); return 0;
     case WM_KILLFOCUS: root->onKillFocus(); return 0;
@@ -99,6 +95,19 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_CAPTURECHANGED: root->onCaptureChanged(); return 0;
     case WM_MOUSELEAVE: root->onMouseLeave(); return 0;
     default: return DefWindowProcA(window, message, wParam, lParam);  // WM_MBUTTONDBLCLK among them
+  }
+}
+
+}  // namespace
+
+LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  Winwrapper* root = rootOf(window);
+  if (!root) return DefWindowProcA(window, message, wParam, lParam);
+  // No exception may unwind through the system's and the host's frames: a handler that fails loses its event.
+  try {
+    return dispatch(root, window, message, wParam, lParam);
+  } catch (...) {
+    return 0;
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,10 @@ class Knob : public Probe {
   void draw(VexBlit::Context& context) override {
     Probe::draw(context);
     if (throwOnDraw) throw VexBlit::Exception();
+  }
+  void keyDown(int key) override {
+    Probe::keyDown(key);
+    if (key == VK_F1) throw std::runtime_error("a handler that fails");
   }
   int cursorShape = Lattice::kCursorHand;
   bool throwOnDraw = false;
@@ -207,11 +212,12 @@ TEST_F(WindowTest, KeysAndCharactersGoToTheFocusedControlUntilTheWindowLosesFocu
   frame->setFocus(knob);
   EXPECT_EQ(GetFocus(), window);
   send(WM_KEYDOWN, VK_LEFT, 0);
+  EXPECT_EQ(send(WM_KEYDOWN, VK_F1, 0), 0);  // the handler's exception stops at the window procedure
   send(WM_CHAR, 'a', 0);
   send(WM_KEYUP, VK_LEFT, 0);
   SetFocus(parent);  // the system takes the focus away
   send(WM_CHAR, 'b', 0);
-  EXPECT_EQ(log, Log({"knob.keyDown(37)", "knob.char(a)", "knob.keyUp(37)", "knob.focusLost"}));
+  EXPECT_EQ(log, Log({"knob.keyDown(37)", "knob.keyDown(112)", "knob.char(a)", "knob.keyUp(37)", "knob.focusLost"}));
 }
 
 TEST_F(WindowTest, CaptureHolderGetsThePointerAnywhereUntilTheSystemTakesIt) {
