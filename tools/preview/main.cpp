@@ -1,21 +1,26 @@
-// Preview tool: paints the editor's look in an X11 window with the renderer and writes the frame to a PNG file.
+// Preview tool: loads the plug-in as a host does, opens its editor in an X11 window, and saves what it shows.
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <png.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <thread>
 #include <vector>
 
-#include "preview_scene.h"
-#include "render/gl/gl_device.h"
+#include "host/lib/plugin_host.h"
 
 namespace {
 
-constexpr unsigned kWidth = 560, kHeight = 110;
+// Values that show the knob strip at several angles, by parameter: wave, tune, cutoff, reso, decay, envmod, accent.
+constexpr float kShownValues[7] = {0.0f, 0.5f, 0.28f, 0.75f, 0.35f, 0.6f, 1.0f};
 
-bool writePng(const char* path, const std::vector<uint32_t>& argb, uint32_t width, uint32_t height) {
+bool writePng(const char* path, const std::vector<uint32_t>& rgbPixels, unsigned width, unsigned height) {
   std::vector<uint8_t> rgb(size_t(width) * height * 3);
   for (size_t i = 0; i < size_t(width) * height; ++i) {
-    rgb[i * 3] = uint8_t(argb[i] >> 16), rgb[i * 3 + 1] = uint8_t(argb[i] >> 8), rgb[i * 3 + 2] = uint8_t(argb[i]);
+    const uint32_t p = rgbPixels[i];
+    rgb[i * 3] = uint8_t(p >> 16), rgb[i * 3 + 1] = uint8_t(p >> 8), rgb[i * 3 + 2] = uint8_t(p);
   }
   png_image image{};
   image.version = PNG_IMAGE_VERSION;
@@ -25,10 +30,10 @@ bool writePng(const char* path, const std::vector<uint32_t>& argb, uint32_t widt
   return png_image_write_to_file(&image, path, 0, rgb.data(), 0, nullptr) != 0;
 }
 
-// A plain top-level window of the editor's size, mapped before anything is drawn into it.
-Window openWindow(Display* display) {
-  Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, kWidth, kHeight, 0, 0, 0);
-  XStoreName(display, window, "Koralin preview");
+// The host's window: a plain top-level window of the editor's size, mapped before the editor opens in it.
+Window openHostWindow(Display* display, unsigned width, unsigned height) {
+  Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, width, height, 0, 0, 0);
+  XStoreName(display, window, "Koralin");
   XSelectInput(display, window, StructureNotifyMask);
   XMapWindow(display, window);
   for (XEvent event;;) {
@@ -38,23 +43,49 @@ Window openWindow(Display* display) {
   return window;
 }
 
-int run(Display* display, const char* output) {
-  Window window = openWindow(display);
-  KoralinPreview::PreviewScene scene;
-  VexBlit::GLDevice* device = VexBlit::createGLDevice({display, window});
-  device->renderScene(scene);
-  scene.releaseGraphics();
-  device->release();
+// What the screen shows of the window, as 0xRRGGBB pixels.
+std::vector<uint32_t> capture(Display* display, Window window, unsigned width, unsigned height) {
+  std::vector<uint32_t> pixels;
+  int x = 0, y = 0;
+  Window child = 0;
+  XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
+  XImage* image = XGetImage(display, DefaultRootWindow(display), x, y, width, height, AllPlanes, ZPixmap);
+  if (!image) return pixels;
+  pixels.resize(size_t(width) * height);
+  for (unsigned row = 0; row < height; ++row)
+    for (unsigned column = 0; column < width; ++column)
+      pixels[size_t(row) * width + column] = uint32_t(XGetPixel(image, int(column), int(row))) & 0xFFFFFF;
+  XDestroyImage(image);
+  return pixels;
+}
+
+int run(Display* display, const char* modulePath, const char* output) {
+  Host::PluginHost host(modulePath);
+  host.start(44100.0f, 512);
+  for (int i = 0; i < 7; ++i) host.setParameter(i, kShownValues[i]);
+  ERect* rect = nullptr;
+  if (!host.dispatch(effEditGetRect, 0, 0, &rect) || !rect) {
+    std::fprintf(stderr, "koralin_preview: the plug-in has no editor\n");
+    return 1;
+  }
+  const unsigned width = unsigned(rect->right - rect->left), height = unsigned(rect->bottom - rect->top);
+  Window window = openHostWindow(display, width, height);
+  host.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t(window)));
+  // A host's idle rhythm: the editor paints, then shows the values pushed by its first ticks.
+  for (int i = 0; i < 15; ++i) {
+    host.dispatch(effEditIdle);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  XSync(display, False);
+  std::vector<uint32_t> pixels = capture(display, window, width, height);
+  host.dispatch(effEditClose);
   XDestroyWindow(display, window);
-  if (scene.width != kWidth || scene.height != kHeight) {
-    std::fprintf(stderr, "koralin_preview: the frame came out %ux%u\n", scene.width, scene.height);
+  XSync(display, False);
+  if (pixels.empty() || !writePng(output, pixels, width, height)) {
+    std::fprintf(stderr, "koralin_preview: cannot capture the editor into %s\n", output);
     return 1;
   }
-  if (!writePng(output, scene.pixels, scene.width, scene.height)) {
-    std::fprintf(stderr, "koralin_preview: cannot write %s\n", output);
-    return 1;
-  }
-  std::printf("koralin_preview: wrote %s (%ux%u)\n", output, scene.width, scene.height);
+  std::printf("koralin_preview: wrote %s (%ux%u)\n", output, width, height);
   return 0;
 }
 
@@ -62,6 +93,7 @@ int run(Display* display, const char* output) {
 
 int main(int argc, char** argv) {
   const char* output = argc > 1 ? argv[1] : "preview.png";
+  const char* modulePath = argc > 2 ? argv[2] : KORALIN_MODULE;
   Display* display = XOpenDisplay(nullptr);
   if (!display) {
     std::fprintf(stderr, "koralin_preview: no X display (set DISPLAY, or run it under xvfb-run)\n");
@@ -69,9 +101,9 @@ int main(int argc, char** argv) {
   }
   int result = 1;
   try {
-    result = run(display, output);
-  } catch (const VexBlit::Exception&) {
-    std::fprintf(stderr, "koralin_preview: the OpenGL device could not be created\n");
+    result = run(display, modulePath, output);
+  } catch (const Host::LoadError& error) {
+    std::fprintf(stderr, "koralin_preview: %s\n", error.what());
   }
   XCloseDisplay(display);
   return result;
