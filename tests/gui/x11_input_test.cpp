@@ -2,6 +2,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/dialogs.h"
 #include "x11_host.h"
 
 namespace LatticeTest {
@@ -156,6 +157,25 @@ TEST_F(X11Host, HostDestroyingItsWindowFirstEndsTheTreeWithoutErrors) {
   root->destroyWindow();
   EXPECT_EQ(root, nullptr);
   EXPECT_EQ(log, Log({"b.releaseGraphics", "controller.windowDestroyed", "b.deleted"}));
+
+  // A parent id that is no window: the error box, a root without a window, and still a clean close.
+  static std::string shown;
+  Platform::setMessageBoxSeam([](Platform::BoxKind, const char* caption, const char* text) {
+    shown = std::string(caption) + "|" + text;
+    return false;
+  });
+  parent = 0x7ffffff0;
+  log.clear();
+  open(200, 100);
+  Platform::setMessageBoxSeam(nullptr);
+  parent = 0;
+  EXPECT_EQ(shown, "Error!|Failed to create a control.");
+  EXPECT_FALSE(root->hasWindow());
+  new Probe(root, log, "c", 0, 0, 10, 10);
+  root->idle();
+  root->destroyWindow();
+  EXPECT_EQ(root, nullptr);
+  EXPECT_EQ(log, Log({"controller.windowDestroyed", "c.deleted"}));
 }
 
 }  // namespace
