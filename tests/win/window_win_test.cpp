@@ -98,10 +98,11 @@ class WindowTest : public ::testing::Test {
   void SetUp() override {
     g_boxes.clear();
     Platform::setMessageBoxSeam(recordBox);
+    if (!hostWindow()) GTEST_SKIP() << "no window system (Wine needs a display for windows)";
     // The host's editor window is a child of its own top-level window, as in most hosts.
     parent = CreateWindowExA(0, "Static", "", WS_CHILD | WS_VISIBLE, 0, 0, 600, 150, hostWindow(), nullptr,
                              nullptr, nullptr);
-    ASSERT_NE(parent, nullptr) << "Wine needs a display (DISPLAY) for windows";
+    ASSERT_NE(parent, nullptr);
     controller.root = makeRoot();
     root = controller.root;
     window = HWND(root->windowHandle());
