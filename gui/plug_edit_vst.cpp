@@ -53,7 +53,7 @@ bool PlugEditVST::open(void* parentWindow) {
 }
 
 PlugFrame* PlugEditVST::createFrame(void* parentWindow) {
-  auto* window = new Winwrapper(parentWindow, this, desc->width, desc->height);
+  auto* window = new Winwrapper(parentWindow, this, desc->width, desc->height, makeBackend);
   auto* created = new PlugFrame(window, this, desc->width, desc->height);
   if (builder) builder->build(created);
   window->startTimer(created);

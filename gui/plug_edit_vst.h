@@ -7,6 +7,7 @@
 
 #include "gui/editor_desc.h"
 #include "gui/menu.h"
+#include "gui/window_backend.h"
 #include "plugcore/plug.h"
 #include "plugcore/plug_types.h"
 #include "vst/aeff_editor.h"
@@ -53,6 +54,10 @@ class PlugEditVST : public AEffEditor, public IFrameController, public PlugCore:
   bool takeVisuals(uint8_t* out);
   PlugFrame* openFrame() const { return frame.load(); }
   Winwrapper* root() const;
+
+  // Makes the native window of the next open (tests put a window without a system here).
+  std::unique_ptr<WindowBackend> (*makeBackend)(Winwrapper& root, void* parentWindow, int width,
+                                                int height) = &createWindowBackend;
 
  private:
   bool tryLock() { return lock.exchange(1, std::memory_order_acquire) == 0; }
