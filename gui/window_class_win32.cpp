@@ -42,7 +42,7 @@ WNDCLASSEXA classDescription(WNDPROC procedure) {
   description.cbClsExtra = 0;
   description.cbWndExtra = 0;
   description.hInstance = moduleInstance();
-  description.hIcon = LoadIconA(nullptr, MAKEINTRESOURCEA(32512));  // IDI_APPLICATION
+  description.hIcon = LoadIconA(nullptr, MAKEINTRESOURCEA(32512));      // IDI_APPLICATION
   description.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
   description.hbrBackground = nullptr;
   description.lpszMenuName = nullptr;

@@ -47,6 +47,7 @@ void mouseMove(Winwrapper& root, HWND window, WPARAM wParam, LPARAM lParam) {
 
 void button(Winwrapper& root, UINT message, WPARAM wParam, LPARAM lParam) {
   const int x = pointX(lParam), y = pointY(lParam), mods = modifiers(wParam);
+  // clang-format off
   switch (message) {
     case WM_LBUTTONDOWN: root.onMouseDown(x, y, kButtonLeft, mods); break;
     case WM_RBUTTONDOWN: root.onMouseDown(x, y, kButtonRight, mods); break;
@@ -57,6 +58,7 @@ void button(Winwrapper& root, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDBLCLK: root.onDoubleClick(x, y, kButtonLeft, mods); break;
     case WM_RBUTTONDBLCLK: root.onDoubleClick(x, y, kButtonRight, mods); break;
   }
+  // clang-format on
 }
 
 // The wheel's point is on the screen: made relative to the window before it is routed.
@@ -67,6 +69,8 @@ void wheel(Winwrapper& root, HWND window, WPARAM wParam, LPARAM lParam) {
   root.onWheel(pointX(lParam) - rect.left, pointY(lParam) - rect.top, delta, modifiers(wParam));
 }
 
+// One line per message, as a table.
+// clang-format off
 LRESULT dispatch(Winwrapper* root, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_DESTROY: root->onDestroy(); return 0;
@@ -97,6 +101,7 @@ LRESULT dispatch(Winwrapper* root, HWND window, UINT message, WPARAM wParam, LPA
     default: return DefWindowProcA(window, message, wParam, lParam);  // WM_MBUTTONDBLCLK among them
   }
 }
+// clang-format on
 
 }  // namespace
 

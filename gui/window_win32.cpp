@@ -39,8 +39,8 @@ Win32Window::Win32Window(Winwrapper& root, HWND parent, int width, int height) :
   ModuleActivation activation;
   const ATOM atom = windowClassAtom(&windowProcedure);
   if (atom)
-    window = CreateWindowExA(0, MAKEINTATOM(atom), nullptr, parent ? kChildStyle : kTopLevelStyle, 0, 0, width,
-                             height, parent, nullptr, moduleInstance(), nullptr);
+    window = CreateWindowExA(0, MAKEINTATOM(atom), nullptr, parent ? kChildStyle : kTopLevelStyle, 0, 0, width, height,
+                             parent, nullptr, moduleInstance(), nullptr);
   if (!window) {
     Platform::showError("Error!", "Failed to create a control.");
     return;

@@ -46,7 +46,7 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
 
 // The window styles: a child of the host's window, or a top-level window when there is no parent.
 constexpr DWORD kChildStyle = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;  // 0x52000000
-constexpr DWORD kTopLevelStyle = WS_VISIBLE | WS_CLIPCHILDREN;           // 0x12000000
+constexpr DWORD kTopLevelStyle = WS_VISIBLE | WS_CLIPCHILDREN;          // 0x12000000
 
 // A popup menu over the root's window; the chosen command comes back as WM_COMMAND to the listener.
 Menu* newWinMenu(Winwrapper& root, Control* listener);

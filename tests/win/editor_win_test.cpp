@@ -1,8 +1,7 @@
 // Koralin.dll's editor under Wine as a host opens it: the window in the host's window, a knob turned by the wheel,
 // closing, and opening again after the module was unloaded and loaded anew.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
@@ -38,8 +37,8 @@ void pumpFor(Host::PluginHost& host, int milliseconds) {
 }
 
 TEST(WinEditor, OpensInTheHostsWindowTakesTheWheelClosesAndOpensAgainAfterAReload) {
-  HWND host = CreateWindowExA(0, "Static", "host", WS_POPUP | WS_VISIBLE, 300, 200, 600, 150, nullptr, nullptr,
-                              nullptr, nullptr);
+  HWND host = CreateWindowExA(0, "Static", "host", WS_POPUP | WS_VISIBLE, 300, 200, 600, 150, nullptr, nullptr, nullptr,
+                              nullptr);
   if (!host) GTEST_SKIP() << "no window system (Wine needs a display for windows)";
   const UINT_PTR watcher = SetTimer(nullptr, 0, 50, watchForBoxes);
   g_moduleBoxes.clear();

@@ -1,8 +1,7 @@
 // The Win32 editor window under Wine: a real child of a real parent, driven by window messages as a host and a
 // user would send them: pointer, wheel, keys, capture, menus, the timer, painting and the ways a window ends.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <functional>
@@ -100,8 +99,8 @@ class WindowTest : public ::testing::Test {
     Platform::setMessageBoxSeam(recordBox);
     if (!hostWindow()) GTEST_SKIP() << "no window system (Wine needs a display for windows)";
     // The host's editor window is a child of its own top-level window, as in most hosts.
-    parent = CreateWindowExA(0, "Static", "", WS_CHILD | WS_VISIBLE, 0, 0, 600, 150, hostWindow(), nullptr,
-                             nullptr, nullptr);
+    parent = CreateWindowExA(0, "Static", "", WS_CHILD | WS_VISIBLE, 0, 0, 600, 150, hostWindow(), nullptr, nullptr,
+                             nullptr);
     ASSERT_NE(parent, nullptr);
     controller.root = makeRoot();
     root = controller.root;
@@ -192,8 +191,9 @@ TEST_F(WindowTest, PointerMessagesReachTheControlUnderThePointerWithButtonsModif
   knob->cursorShape = Lattice::kCursorNone;
   send(WM_MOUSEMOVE, 0, at(125, 45));
   EXPECT_EQ(GetCursor(), nullptr);
-  EXPECT_EQ(log, Log({"knob.move(5,5,3)", "knob.down(5,5,1)", "knob.up(5,5,1)", "knob.double(6,6,1)",
-                      "knob.double(6,6,2)", "knob.leave", "switch.down(5,5,3)", "switch.up(5,5,3)", "switch.leave", "knob.move(5,5,0)"}));
+  EXPECT_EQ(log,
+            Log({"knob.move(5,5,3)", "knob.down(5,5,1)", "knob.up(5,5,1)", "knob.double(6,6,1)", "knob.double(6,6,2)",
+                 "knob.leave", "switch.down(5,5,3)", "switch.up(5,5,3)", "switch.leave", "knob.move(5,5,0)"}));
 }
 
 TEST_F(WindowTest, WheelPointIsOnTheScreenAndOneNotchIsOneStep) {
@@ -262,8 +262,7 @@ struct MenuRun {
   Log beforeCommands;
 };
 
-MenuRun runMenu(Lattice::Winwrapper* root, Lattice::Control* knob, Log& log, int alignment,
-                std::vector<WPARAM> keys) {
+MenuRun runMenu(Lattice::Winwrapper* root, Lattice::Control* knob, Log& log, int alignment, std::vector<WPARAM> keys) {
   MenuRun run;
   run.keys = keys;
   Ticks ticks;
@@ -348,7 +347,7 @@ TEST_F(WindowTest, FrameTheRendererCannotDrawIsValidatedAndTheNextPaintTriesAgai
   g_checkFailures = 0;
   for (int frameCount = 0; frameCount < 2; ++frameCount) {
     InvalidateRect(window, nullptr, FALSE);
-    UpdateWindow(window);  // WM_PAINT now
+    UpdateWindow(window);                                 // WM_PAINT now
     EXPECT_FALSE(GetUpdateRect(window, nullptr, FALSE));  // not repainted over and over
   }
   RemoveVectoredExceptionHandler(handler);
@@ -386,8 +385,8 @@ TEST_F(WindowTest, ClosingAsksTheOwnerAndAHostDestroyingItsWindowFirstTakesTheTr
   send(WM_CLOSE, 0, 0);
   EXPECT_FALSE(IsWindow(window));
   EXPECT_EQ(controller.root, nullptr);
-  EXPECT_EQ(only(log, "controller."), Log({"controller.canClose", "controller.canClose",
-                                           "controller.windowDestroyed"}));
+  EXPECT_EQ(only(log, "controller."),
+            Log({"controller.canClose", "controller.canClose", "controller.windowDestroyed"}));
   EXPECT_EQ(log.back(), "frame.deleted");
 
   // The host destroys its own window before closing the editor: the child goes with it, once, in order.
