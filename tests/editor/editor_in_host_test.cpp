@@ -1,0 +1,271 @@
+// The built module's editor in a real X11 window, driven through the dispatcher by a host's idle calls and by
+// real input (XTest): values shown within two idle calls, one automation gesture per drag, wheel and reset,
+// learn from the menu, the frame menu, two editors on one thread, the host's window going first, and many opens.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <unistd.h>
+
+#include "editor_x11_host.h"
+#include "host/lib/plugin_host.h"
+#include "x11_host.h"
+
+namespace EditorTest {
+namespace {
+
+using LatticeTest::fakeButton;
+using LatticeTest::fakeClick;
+using LatticeTest::fakeMove;
+
+constexpr int kCutoffX = 86;  // the cutoff knob's left edge on the panel
+
+struct Editor {
+  explicit Editor(XDisplay* display, int x, int y) : display(display), x(x), y(y) {
+    host.start(44100.0f, 256);
+    window = makeHostWindow(display, x, y, 560, 110);
+  }
+  ~Editor() {
+    host.dispatch(effEditClose);
+    if (window) destroyHostWindow(display, window);
+  }
+  void open() { EXPECT_EQ(host.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(window)), 1); }
+  // A host's idle rhythm: one call every 20 ms.
+  void idle(int calls = 1) {
+    for (int i = 0; i < calls; ++i) {
+      host.dispatch(effEditIdle);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+  std::vector<uint32_t> knobBody(int knobX) { return screenRect(display, x + knobX + 20, y + 23 + 16, 40, 40); }
+  // The share of the knob's opaque pixels that do not show the frame of value.
+  double wrongPixels(int knobX, float value, uint32_t tint = 0xE0) {
+    int opaque = 0;
+    const int wrong = knobMismatches(knobBody(knobX), value, tint, opaque);
+    return opaque ? double(wrong) / opaque : 1.0;
+  }
+
+  XDisplay* display;
+  int x, y;
+  Host::PluginHost host{KORALIN_MODULE};
+  unsigned long window = 0;
+};
+
+class EditorInHost : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    installHostErrorHandler();
+    display = LatticeTest::openTestDisplay();
+    ASSERT_NE(display, nullptr);
+    fakeMove(display, 1200, 1000);  // the pointer starts away from every panel
+  }
+  void TearDown() override {
+    EXPECT_EQ(hostErrorCount(), 0) << "an X error reached the host's handler";
+    LatticeTest::closeTestDisplay(display);
+  }
+  // Runs action on a thread of its own (with its own connection) once a popup menu is up, while this thread
+  // keeps the editor idling (the menu runs inside the editor's idle call). Returns the popup's rectangle.
+  std::array<int, 4> whileMenuIsUp(Editor& editor, const std::function<void(XDisplay*)>& action) {
+    std::atomic<bool> done{false};
+    std::array<int, 4> popup{-1, -1, -1, -1};
+    std::thread helper([&] {
+      XDisplay* own = LatticeTest::openTestDisplay();
+      for (int i = 0; i < 200 && !LatticeTest::findPopup(own, popup[0], popup[1], popup[2], popup[3]); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      action(own);
+      LatticeTest::closeTestDisplay(own);
+      done = true;
+    });
+    for (int i = 0; i < 300 && !done; ++i) editor.idle();
+    helper.join();
+    editor.idle(3);
+    return popup;
+  }
+
+  XDisplay* display = nullptr;
+};
+
+TEST_F(EditorInHost, PanelShowsTheKnobFrameOfAValueFromTheHostWithinTwoIdleCalls) {
+  Editor editor(display, 50, 60);
+  editor.open();
+  editor.idle(3);
+  for (float value : {0.0f, 0.2f, 0.5f, 0.73f, 0.95f, 1.0f}) {
+    editor.host.setParameter(2, value);
+    editor.idle(2);
+    const float shown = editor.host.getParameter(2);
+    const float other = shown < 0.5f ? shown + 0.4f : shown - 0.4f;
+    const double right = editor.wrongPixels(kCutoffX, shown), wrong = editor.wrongPixels(kCutoffX, other);
+    EXPECT_LT(right, 0.02) << value;
+    EXPECT_GT(wrong, right + 0.03) << value;
+  }
+}
+
+TEST_F(EditorInHost, DragWheelAndDoubleClickReachTheHostAsOneGestureEach) {
+  Editor editor(display, 50, 60);
+  const float initial = editor.host.getParameter(2);  // the factory default
+  editor.host.setParameter(2, 0.25f);
+  editor.open();
+  editor.idle(3);
+  const int cx = 50 + kCutoffX + 40, cy = 60 + 63;
+  fakeMove(display, cx, cy);
+  editor.idle();
+  fakeButton(display, 1, true);
+  editor.idle();
+  for (int step = 1; step <= 10; ++step) {
+    fakeMove(display, cx, cy - 10 * step);
+    editor.idle();
+  }
+  fakeButton(display, 1, false);
+  editor.idle(2);
+  EXPECT_EQ(editor.host.beginEditCalls, 1);
+  EXPECT_EQ(editor.host.endEditCalls, 1);
+  EXPECT_NEAR(editor.host.getParameter(2), 0.5f, 1.0f / 64000);
+  ASSERT_FALSE(editor.host.automated.empty());
+  EXPECT_EQ(editor.host.automated.back().first, 2);
+  // The pointer ended above the panel: the knob is unlit, showing its new frame.
+  EXPECT_LT(editor.wrongPixels(kCutoffX, editor.host.getParameter(2)), 0.02);
+
+  // Under the pointer it is lit.
+  fakeMove(display, cx, cy);
+  editor.idle(2);
+  EXPECT_LT(editor.wrongPixels(kCutoffX, editor.host.getParameter(2), 0xFF), 0.02);
+  fakeClick(display, 4);  // one notch away from the user
+  editor.idle(2);
+  EXPECT_NEAR(editor.host.getParameter(2), 0.55f, 1.0f / 64000);
+  EXPECT_EQ(editor.host.beginEditCalls, 2);
+  EXPECT_EQ(editor.host.endEditCalls, 2);
+
+  fakeClick(display, 1);
+  fakeClick(display, 1);
+  editor.idle(3);
+  EXPECT_EQ(editor.host.getParameter(2), initial);
+  EXPECT_EQ(editor.host.beginEditCalls, 4);  // the first click's empty drag, then the reset
+  EXPECT_EQ(editor.host.endEditCalls, 4);
+  fakeMove(display, 1200, 1000);
+  editor.idle(2);
+  EXPECT_LT(editor.wrongPixels(kCutoffX, initial), 0.02);
+}
+
+TEST_F(EditorInHost, LearnChosenInTheMenuLetsAControllerMoveTheKnobOnThePanel) {
+  Editor editor(display, 50, 60);
+  editor.host.setParameter(2, 0.1f);
+  editor.open();
+  editor.idle(3);
+  fakeMove(display, 50 + kCutoffX + 40, 60 + 63);
+  editor.idle();
+  fakeButton(display, 3, true);
+  auto popup = whileMenuIsUp(editor, [](XDisplay* own) { LatticeTest::fakeTap(own, "l"); });
+  fakeButton(display, 3, false);
+  // The menu came up below the knob's caption, its left edge at the knob's.
+  EXPECT_EQ(popup[0], 50 + kCutoffX);
+  EXPECT_EQ(popup[1], 60 + 23 + 80 - 12);
+  fakeMove(display, 1200, 1000);
+  editor.idle(2);
+  // Controller 74 at its top: the audio thread completes the learn and moves the parameter.
+  editor.host.sendMidi({{0, 0xB0, 74, 127}});
+  std::vector<float> left, right;
+  editor.host.renderFloat(left, right, 256);
+  EXPECT_EQ(editor.host.getParameter(2), 1.0f);
+  editor.idle(2);
+  EXPECT_LT(editor.wrongPixels(kCutoffX, 1.0f), 0.02);
+  editor.host.sendMidi({{0, 0xB0, 74, 0}});
+  editor.host.renderFloat(left, right, 256);
+  editor.idle(2);
+  EXPECT_EQ(editor.host.getParameter(2), 0.0f);
+  EXPECT_LT(editor.wrongPixels(kCutoffX, 0.0f), 0.02);
+}
+
+TEST_F(EditorInHost, FrameMenuOpensFromTheCornerWithAnyButton) {
+  Editor editor(display, 50, 60);
+  editor.open();
+  editor.idle(3);
+  for (int button : {1, 2, 3}) {
+    fakeMove(display, 50 + 550, 60 + 100);
+    editor.idle();
+    fakeButton(display, button, true);
+    auto popup = whileMenuIsUp(editor, [](XDisplay* own) { LatticeTest::fakeTap(own, "Escape"); });
+    fakeButton(display, button, false);
+    editor.idle();
+    // Right-aligned at the panel's bottom-right corner.
+    EXPECT_EQ(popup[0] + popup[2], 50 + 560) << button;
+    EXPECT_EQ(popup[1], 60 + 110) << button;
+  }
+  EXPECT_EQ(editor.host.beginEditCalls, 0);
+}
+
+TEST_F(EditorInHost, TwoEditorsOnOneThreadShowTheirOwnValuesAndOneOutlivesTheOther) {
+  auto first = std::make_unique<Editor>(display, 50, 60);
+  Editor second(display, 50, 300);
+  first->host.setParameter(2, 0.0f);
+  second.host.setParameter(2, 1.0f);
+  first->open();
+  second.open();
+  for (int i = 0; i < 3; ++i) {
+    first->idle();
+    second.idle();
+  }
+  EXPECT_LT(first->wrongPixels(kCutoffX, 0.0f), 0.02);
+  EXPECT_LT(second.wrongPixels(kCutoffX, 1.0f), 0.02);
+  first.reset();  // closes its editor and unloads nothing the other needs
+  second.host.setParameter(2, 0.5f);
+  second.idle(2);
+  EXPECT_LT(second.wrongPixels(kCutoffX, second.host.getParameter(2)), 0.02);
+}
+
+TEST_F(EditorInHost, HostWindowDestroyedBeforeCloseLeavesTheEditorClosable) {
+  Editor editor(display, 50, 60);
+  editor.open();
+  editor.idle(3);
+  destroyHostWindow(display, editor.window);
+  editor.window = 0;
+  editor.idle(3);  // idle goes on while the host's window is gone
+  editor.host.dispatch(effEditClose);
+  // And a new window gets a working editor again.
+  editor.window = makeHostWindow(display, 50, 60, 560, 110);
+  editor.host.setParameter(2, 0.8f);
+  editor.open();
+  editor.idle(3);
+  EXPECT_LT(editor.wrongPixels(kCutoffX, editor.host.getParameter(2)), 0.02);
+}
+
+// Everything the drawing layer reports on the error stream while fn runs.
+std::string errorStreamOf(const std::function<void()>& fn) {
+  char path[] = "/tmp/koralin-editor-stderr-XXXXXX";
+  const int file = mkstemp(path);
+  const int saved = dup(2);
+  std::fflush(stderr);
+  dup2(file, 2);
+  fn();
+  std::fflush(stderr);
+  dup2(saved, 2);
+  close(saved);
+  close(file);
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  unlink(path);
+  return text.str();
+}
+
+TEST_F(EditorInHost, OpenedAndClosedAThousandTimesItLeavesNoTextureBehind) {
+  Editor editor(display, 50, 60);
+  const std::string errors = errorStreamOf([&] {
+    for (int i = 0; i < 1000; ++i) {
+      ASSERT_EQ(editor.host.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(editor.window)), 1);
+      editor.host.dispatch(effEditIdle);  // paints: the device, its textures and fonts exist
+      editor.host.dispatch(effEditClose);
+    }
+  });
+  EXPECT_EQ(errors.find("possible leak"), std::string::npos) << errors;
+  editor.host.setParameter(2, 0.3f);
+  editor.open();
+  editor.idle(3);
+  EXPECT_LT(editor.wrongPixels(kCutoffX, editor.host.getParameter(2)), 0.02);
+}
+
+}  // namespace
+}  // namespace EditorTest

@@ -1,0 +1,30 @@
+// A host's side of the editor under the test display: its window, the screen read back, its own X error handler,
+// and what a knob on the screen should look like for a value.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+struct _XDisplay;
+
+namespace EditorTest {
+
+using XDisplay = ::_XDisplay;
+
+// Installs the host's own error handler (before any editor opens) and counts what reaches it.
+void installHostErrorHandler();
+int hostErrorCount();
+
+// A mapped top-level window at (x, y) on the screen, as a host's editor window; its id.
+unsigned long makeHostWindow(XDisplay* display, int x, int y, int width, int height);
+void destroyHostWindow(XDisplay* display, unsigned long window);
+
+// The screen's pixels (0xRRGGBB) in a rectangle.
+std::vector<uint32_t> screenRect(XDisplay* display, int x, int y, int width, int height);
+
+// Pixels of the 40 x 40 knob body on the screen that differ (by more than a rounding) from the film strip's
+// frames for value, crossfaded and tinted as the editor draws them (tint 0xE0, or 0xFF under the pointer);
+// only the strip's opaque pixels count. opaque receives how many there were.
+int knobMismatches(const std::vector<uint32_t>& body, float value, uint32_t tint, int& opaque);
+
+}  // namespace EditorTest
