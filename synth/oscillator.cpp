@@ -27,12 +27,23 @@ struct Oscillator::Tick {
   double h;     // shape: the low part's share of the square's period
 };
 
-// The soft-step table is left unwritten until prepare fills it: nothing renders before prepare, and a new
-// instance then touches its 3 MB of tables once rather than twice.
-Oscillator::Oscillator() : step_(stepKernel()), corner_(cornerKernel()), exp2_(&exp2Tables()) { reset(); }
+namespace {
+// What the soft step reads before the first prepare: nothing renders then, but no pointer is ever null.
+std::shared_ptr<const KernelTable> silentKernel() {
+  static const auto table = std::make_shared<const KernelTable>();
+  return table;
+}
+}  // namespace
+
+// The tables are built once per process (the soft step once per sample rate) and never change afterwards, so
+// instances share them instead of each holding 3 MB of copies.
+Oscillator::Oscillator()
+    : step_(&stepKernel()), corner_(&cornerKernel()), soft_(silentKernel()), exp2_(&exp2Tables()) {
+  reset();
+}
 
 void Oscillator::prepare(double sampleRate) {
-  soft_ = *softStepKernel(sampleRate);
+  soft_ = softStepKernel(sampleRate);
   pitchScale_ = 440.0 / (5.0 * sampleRate);
   glideCoef_ = 1.0 - std::exp(-1.0 / (0.1 * sampleRate));
   const double t = std::tan(10.0 * M_PI / sampleRate);
@@ -67,11 +78,11 @@ void Oscillator::wrap(const Tick& t, bool square) {
     const double f = clampFraction((phase_ - t.d - prevThreshold_) / (t.diff - t.d));
     const double crossing = prevThreshold_ + f * t.diff;
     if (square) {
-      addKernel(soft_, -0.7 * (1.0 - t.h), f);
-      addKernel(step_, -0.7 * t.h, f);
-      addKernel(corner_, 0.5 * (1.0 - t.h) * t.d, f);
+      addKernel(*soft_, -0.7 * (1.0 - t.h), f);
+      addKernel(*step_, -0.7 * t.h, f);
+      addKernel(*corner_, 0.5 * (1.0 - t.h) * t.d, f);
     } else {
-      addKernel(step_, -crossing, f);
+      addKernel(*step_, -crossing, f);
     }
     phase_ = phase_ - crossing;
     high_ = false;
@@ -84,8 +95,8 @@ double Oscillator::squareValue(const Tick& t) {
   if (phase_ > t.v * t.h) {
     const double f2 = clampFraction((phase_ - t.d - prevThreshold_ * t.h) /
                                     (t.h * t.v - prevThreshold_ * prevShape_ - t.d));
-    addKernel(step_, 0.7 - (prevThreshold_ + f2 * t.diff) * 0.501 * (1.0 - t.h), f2);
-    addKernel(corner_, -0.5 * (1.0 - t.h) * t.d, f2);
+    addKernel(*step_, 0.7 - (prevThreshold_ + f2 * t.diff) * 0.501 * (1.0 - t.h), f2);
+    addKernel(*corner_, -0.5 * (1.0 - t.h) * t.d, f2);
     high_ = true;
   }
   return high_ ? 0.35 : (1.0 - t.h) * phase_ - 0.35;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "plugcore/random.h"
 #include "synth/exp2_table.h"
@@ -11,7 +12,7 @@ namespace Synth {
 
 class Oscillator {
  public:
-  Oscillator();  // clears the state and copies the shared step and corner tables
+  Oscillator();  // clears the state and takes the shared step and corner tables
   void prepare(double sampleRate);
   void reset();
   // Writes 5 * frames ticks into out. pitch: note + bend in semitones; tune: the normalized "tune" value.
@@ -27,9 +28,9 @@ class Oscillator {
   Block beginBlock(bool slide, bool square, double pitch, double tune) const;
   void tick(const Block& block, PlugCore::Random& random, double* out);
 
-  const KernelTable& stepTable() const { return step_; }
-  const KernelTable& cornerTable() const { return corner_; }
-  const KernelTable& softStepTable() const { return soft_; }
+  const KernelTable& stepTable() const { return *step_; }
+  const KernelTable& cornerTable() const { return *corner_; }
+  const KernelTable& softStepTable() const { return *soft_; }
   double glidedPitch() const { return glided_; }
   double threshold() const { return prevThreshold_; }
 
@@ -40,10 +41,10 @@ class Oscillator {
   double squareValue(const Tick& t);
   void emit(double naive, double* out);
 
-  // The kernels, each 4096 phases x 32 taps (1 MB apiece), copied into the instance.
-  KernelTable step_;
-  KernelTable corner_;
-  KernelTable soft_;  // rebuilt for each sample rate
+  // The kernels, each 4096 phases x 32 taps (1 MB apiece), shared read-only by every instance of the process.
+  const KernelTable* step_;
+  const KernelTable* corner_;
+  std::shared_ptr<const KernelTable> soft_;  // the table of the prepared sample rate; all zeros before prepare
 
   alignas(16) double line_[256];  // correction line: kernels land 0..31 ahead, the naive value 16 ahead
   int32_t index_;                 // read position in the line, 0 ... 224
