@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <atomic>
 #include <cstring>
 
 #include "render/gl/gl_context.h"
@@ -11,30 +12,53 @@ namespace VexBlit {
 
 namespace {
 
-// Catches X protocol errors while the window and context are made, instead of the default handler's exit.
+// Catches X protocol errors on our own connection while the window and context are made, instead of the default
+// handler's exit. Errors of any other connection (the host's) go on to the handler that was there before. Xlib
+// calls the handler on the thread that made the failing request, so the trap in force is kept per thread.
 class XErrorTrap {
  public:
-  explicit XErrorTrap(Display* display) : display(display) {
-    XSync(display, False);
-    failed = false;
-    previous = XSetErrorHandler(&XErrorTrap::onError);
+  explicit XErrorTrap(Display* display) : display_(display), outer_(active) {
+    XSync(display_, False);
+    previous_ = XSetErrorHandler(&XErrorTrap::onError);
+    if (previous_ != &XErrorTrap::onError) chained.store(previous_);
+    active = this;
   }
-  ~XErrorTrap() { XSetErrorHandler(previous); }
+  ~XErrorTrap() {
+    active = outer_;
+    // Put the previous handler back unless another one was installed over ours meanwhile (it chains to ours).
+    XErrorHandler current = XSetErrorHandler(previous_);
+    if (current != &XErrorTrap::onError) XSetErrorHandler(current);
+  }
+  XErrorTrap(const XErrorTrap&) = delete;
+  XErrorTrap& operator=(const XErrorTrap&) = delete;
+
   // Waits for the server's answers and tells whether any request failed since the trap was set.
   bool failedNow() {
-    XSync(display, False);
-    return failed;
+    XSync(display_, False);
+    return failed_;
   }
 
  private:
-  static int onError(Display*, XErrorEvent*) {
-    failed = true;
-    return 0;
+  static int onError(Display* display, XErrorEvent* error) {
+    for (XErrorTrap* trap = active; trap; trap = trap->outer_) {
+      if (trap->display_ == display) {
+        trap->failed_ = true;
+        return 0;
+      }
+    }
+    const XErrorHandler previous = chained.load();  // also on threads with no trap of their own
+    return previous ? previous(display, error) : 0;
   }
-  static inline bool failed = false;
-  Display* display;
-  int (*previous)(Display*, XErrorEvent*);
+
+  static thread_local XErrorTrap* active;
+  static inline std::atomic<XErrorHandler> chained{nullptr};  // the handler in place before ours
+  Display* display_;
+  XErrorTrap* outer_;
+  XErrorHandler previous_ = nullptr;
+  bool failed_ = false;
 };
+
+thread_local XErrorTrap* XErrorTrap::active = nullptr;
 
 const int kFramebufferAttributes[] = {GLX_X_RENDERABLE, True, GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT,
                                       GLX_RENDER_TYPE, GLX_RGBA_BIT, GLX_DOUBLEBUFFER, True,
