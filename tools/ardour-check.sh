@@ -11,7 +11,7 @@ packages=(ardour xdotool openbox xvfb xauth x11-utils imagemagick)
 say() { echo "ardour-check: $*"; }
 fail() {
   echo "ardour-check: FAILED: $*" >&2
-  [[ -f "$work/ardour.log" ]] && { echo "--- last lines of $work/ardour.log" >&2; tail -n 15 "$work/ardour.log" >&2; }
+  [[ -n "${ardour_pid:-}" ]] && { echo "--- last lines of $work/ardour.log" >&2; tail -n 15 "$work/ardour.log" >&2; }
   exit 1
 }
 
@@ -47,7 +47,7 @@ rm -rf "$work"
 mkdir -p "$work"
 touch "$work/.ardour-check"
 home="$work/home"
-mkdir -p "$home/.lxvst" "$home/.config/ardour7" "$work/session"
+mkdir -p "$home/.lxvst" "$home/.config/ardour7" "$home/.local/share" "$work/session"
 cp "$so" "$home/.lxvst/Koralin.so"
 # Ardour trusts a scan cache only when it is strictly newer than the library it describes.
 touch -d "1 minute ago" "$home/.lxvst/Koralin.so"
@@ -208,6 +208,18 @@ say "chunk after: cutoff $after, tuning $tuning_after; Ardour's own control: cut
 awk -v a="$after" -v b="$before" 'BEGIN { exit !(a - b > 0.2499 && a - b < 0.2501) }' ||
   fail "the saved cutoff moved from $before to $after, not by the quarter the drag asked for"
 [[ "$tuning_after" == "$tuning_before" ]] || fail "the saved tuning changed from $tuning_before to $tuning_after"
-if grep -iE 'X Error|BadWindow|BadMatch|BadDrawable|segmentation' "$work/ardour.log"; then fail "X errors in Ardour's log"; fi
 kill -0 "$ardour_pid" 2>/dev/null || fail "Ardour exited"
+
+# 10. Quit with the editor still open: Ardour closes it and the plug-in, and ends normally.
+xdotool search --onlyvisible --name "ktest - Ardour" windowactivate --sync >/dev/null 2>&1 || true
+xdotool key ctrl+q
+for _ in $(seq 1 40); do kill -0 "$ardour_pid" 2>/dev/null || break; sleep 0.5; done
+kill -0 "$ardour_pid" 2>/dev/null && fail "Ardour did not quit on Ctrl+Q (screen: $(import -window root "$work/screen-quit.png"; echo "$work/screen-quit.png"))"
+status=0
+wait "$ardour_pid" || status=$?
+[[ $status -eq 0 ]] || fail "Ardour ended with status $status on quitting"
+if grep -iE 'X Error|BadWindow|BadMatch|BadDrawable|BadAccess|segmentation' "$work/ardour.log"; then
+  fail "X errors or a crash in Ardour's log"
+fi
+say "Ardour quit normally with the editor open; no X error in its log"
 say "PASSED: the editor opened and painted in Ardour, the drag turned cutoff $before -> $after, saved in $session"
