@@ -33,6 +33,8 @@
 
 namespace PlugCore {
 
+struct ChunkRecord;
+
 struct PlugProgram {
   char name[24];                        // user-interface thread only
   std::vector<Relaxed<float>> values;  // stored by a program change on either thread
@@ -155,6 +157,8 @@ class alignas(16) Plug : public AudioEffectX, public IParamCook, public Random {
   void requestProgram(int32_t program);
   // The chunk reader without the guard (the caller holds it); returns what setChunk returns.
   int32_t loadChunk(const uint8_t* bytes, size_t size);
+  // One record read from a chunk; false when the user declined a chunk made for another product.
+  bool applyChunkRecord(const ChunkRecord& record);
 
   // The program guard: held while the programs and the current values are rewritten or read as a whole. The thread
   // that holds it may take it again (a host may call back into the dispatcher from inside a chunk load).

@@ -3,35 +3,10 @@
 #include <cstring>
 
 #include "platform/dialogs.h"
+#include "plugcore/chunk_codec.h"
 #include "plugcore/plug.h"
 
 namespace PlugCore {
-namespace {
-
-constexpr uint32_t kChunkMagic = 0x288C3D75;
-constexpr int16_t kChunkVersion = 5;
-// Body sizes of the records, by tag.
-constexpr size_t kBodySize[] = {3, 3, 25, 1, 31};
-
-void put8(std::vector<uint8_t>& out, uint32_t v) { out.push_back((uint8_t)v); }
-void put16(std::vector<uint8_t>& out, uint32_t v) {
-  put8(out, v);
-  put8(out, v >> 8);
-}
-void put32(std::vector<uint8_t>& out, uint32_t v) {
-  put16(out, v);
-  put16(out, v >> 16);
-}
-uint32_t get16(const uint8_t* p) { return p[0] | (uint32_t)p[1] << 8; }
-uint32_t get32(const uint8_t* p) { return get16(p) | get16(p + 2) << 16; }
-
-void putValue(std::vector<uint8_t>& out, int32_t index, float value) {
-  put8(out, 0);
-  put8(out, (uint32_t)index);
-  put16(out, quantize(value));
-}
-
-}  // namespace
 
 void Plug::storeCurrentIntoProgram(int32_t program) {
   if (program < 0 || program >= programCount()) return;
@@ -101,33 +76,19 @@ bool Plug::getProgramNameIndexed(int32_t, int32_t index, char* text) {
 }
 
 void Plug::buildChunk(bool isPreset, std::vector<uint8_t>& out) {
-  out.clear();
-  put32(out, kChunkMagic);
-  put16(out, (uint16_t)kChunkVersion);
-  put16(out, 0);
-  put8(out, 4);
-  char product[31] = {};  // NUL-padded, not necessarily terminated
-  std::memcpy(product, name_, strnlen(name_, sizeof(product)));
-  out.insert(out.end(), product, product + sizeof(product));
+  ChunkWriter chunk(out, name_);
   if (!isPreset) {
     for (int32_t p = 0; p < programCount(); ++p) {
       const PlugProgram& program = programs_[(size_t)p];
-      for (int32_t i = 0; i < params_.count(); ++i) putValue(out, i, program.values[(size_t)i]);
-      put8(out, 2);
-      put8(out, (uint32_t)p);
-      out.insert(out.end(), program.name, program.name + sizeof(program.name));
+      for (int32_t i = 0; i < params_.count(); ++i) chunk.value(i, quantize(program.values[(size_t)i]));
+      chunk.programName(p, program.name);
     }
-    put8(out, 3);
-    put8(out, (uint32_t)getProgram());
+    chunk.currentProgram(getProgram());
   }
   for (int32_t i = 0; i < params_.count(); ++i)
-    if (!(params_[i].flags & kParamUnsaved)) putValue(out, i, params_[i].value);
-  for (int32_t i = 0; i < params_.count(); ++i) {
-    if (params_[i].controllerKey == kNoController) continue;
-    put8(out, 1);
-    put8(out, (uint32_t)i);
-    put16(out, (uint32_t)params_[i].controllerKey & 0xFFFF);
-  }
+    if (!(params_[i].flags & kParamUnsaved)) chunk.value(i, quantize(params_[i].value));
+  for (int32_t i = 0; i < params_.count(); ++i)
+    if (params_[i].controllerKey != kNoController) chunk.controller(i, params_[i].controllerKey);
 }
 
 int32_t Plug::getChunk(void** data, bool isPreset) {
@@ -150,58 +111,46 @@ int32_t Plug::setChunk(void* data, int32_t byteSize, bool) {
   return loadChunk(bytes, (bytes && byteSize > 0) ? (size_t)byteSize : 0);
 }
 
+// Applies the records in order; a problem found further on is reported after what came before it was loaded.
 int32_t Plug::loadChunk(const uint8_t* bytes, size_t size) {
-  if (size < 8) {
-    writeChunkError("No header");
-    return 0;
-  }
-  if (get32(bytes) != kChunkMagic) {
-    writeChunkError("Invalid header");
-    return 0;
-  }
-  if (get16(bytes + 6) != 0 || (int16_t)get16(bytes + 4) > kChunkVersion) {
-    writeChunkError("Program or bank was saved with a later version.\nPlease update the plugin and try again.");
-    return 0;
-  }
-  for (size_t at = 8; at < size;) {
-    const uint8_t tag = bytes[at++];
-    if (tag > 4 || size - at < kBodySize[tag]) {
-      writeChunkError("Chunk appears corrupted.");
-      return 0;
-    }
-    const uint8_t* body = bytes + at;
-    at += kBodySize[tag];
-    switch (tag) {
-      case 0: editFromStored(body[0], get16(body + 1)); break;
-      case 1:
-        // A binding for a parameter this product does not have is ignored.
-        if (body[0] < params_.count()) bind((int32_t)(int16_t)get16(body + 1), body[0]);
-        break;
-      case 2:
-        if (body[0] < programCount()) {
-          PlugProgram& program = programs_[body[0]];
-          std::memcpy(program.name, body + 1, sizeof(program.name));
-          program.name[sizeof(program.name) - 1] = 0;
-          storeCurrentIntoProgram(body[0]);
-        }
-        break;
-      case 3:
-        if (body[0] < programCount()) curProgram = body[0];
-        break;
-      case 4: {
-        char product[32] = {};
-        std::memcpy(product, body, 31);
-        if (std::strncmp(product, name_, 31) != 0) {
-          char question[128];
-          std::snprintf(question, sizeof(question), "Trying to load a preset for \"%s\"\nDo you want to continue?",
-                        product);
-          if (!Platform::askYesNo(name_, question)) return 0;
-        }
-        break;
-      }
-    }
-  }
+  const ChunkReading reading = readChunk(bytes, size);
+  for (const ChunkRecord& record : reading.records)
+    if (!applyChunkRecord(record)) return 0;
+  if (reading.error) writeChunkError(reading.error);
   return 0;
+}
+
+bool Plug::applyChunkRecord(const ChunkRecord& record) {
+  switch (record.tag) {
+    case ChunkTag::Value: editFromStored(record.index, record.number); break;
+    case ChunkTag::Controller:
+      // A binding for a parameter this product does not have is ignored.
+      if (record.index < params_.count()) bind((int32_t)(int16_t)record.number, record.index);
+      break;
+    case ChunkTag::ProgramName:
+      if (record.index < programCount()) {
+        PlugProgram& program = programs_[record.index];
+        std::memcpy(program.name, record.text, sizeof(program.name));
+        program.name[sizeof(program.name) - 1] = 0;
+        storeCurrentIntoProgram(record.index);
+      }
+      break;
+    case ChunkTag::CurrentProgram:
+      if (record.index < programCount()) curProgram = record.index;
+      break;
+    case ChunkTag::Product: {
+      char product[kChunkProductBytes + 1] = {};
+      std::memcpy(product, record.text, kChunkProductBytes);
+      if (std::strncmp(product, name_, kChunkProductBytes) != 0) {
+        char question[128];
+        std::snprintf(question, sizeof(question), "Trying to load a preset for \"%s\"\nDo you want to continue?",
+                      product);
+        if (!Platform::askYesNo(name_, question)) return false;
+      }
+      break;
+    }
+  }
+  return true;
 }
 
 }  // namespace PlugCore

@@ -2,6 +2,7 @@
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/resources.h"
+#include "plugcore/fx_container.h"
 #include "plugcore/plug.h"
 
 namespace PlugCore {
@@ -9,18 +10,11 @@ namespace {
 
 constexpr size_t kDefaultsFileLimit = 1048576;
 
-uint32_t bigEndian32(const uint8_t* p) {
-  return (uint32_t)p[0] << 24 | (uint32_t)p[1] << 16 | (uint32_t)p[2] << 8 | p[3];
-}
-
-// Checks the embedded bank's layout; returns the problem's text or null when the chunk can be loaded.
-const char* checkFactoryBank(const Platform::Resource& bank) {
-  if (bank.size < 12 || bigEndian32(bank.data) != 0x43636E4B) return "Bad chunk magic in factory bank!";  // CcnK
-  if (bigEndian32(bank.data + 8) != 0x46424368) return "Invalid chunk type in factory bank!";          // FBCh
-  if (bank.size < 160) return "Truncated or corrupt factory bank!";
-  const uint64_t byteSize = bigEndian32(bank.data + 4);
-  const uint64_t chunkSize = bigEndian32(bank.data + 156);
-  if (bank.size < byteSize + 8 || bank.size < chunkSize + 160) return "Truncated or corrupt factory bank!";
+// The embedded bank's problem, as the user reads it, or null when its chunk can be loaded.
+const char* factoryBankProblem(const FxContainer& bank) {
+  if (bank.fileSize < 12 || bank.problem == FxProblem::NotContainer) return "Bad chunk magic in factory bank!";
+  if (bank.type != "FBCh") return "Invalid chunk type in factory bank!";
+  if (bank.fileSize < 160 || bank.problem != FxProblem::None) return "Truncated or corrupt factory bank!";
   return nullptr;
 }
 
@@ -37,14 +31,14 @@ void Plug::loadFactorySettings() {
   ProgramsHeld held(*this);
   for (int32_t i = 0; i < params_.count(); ++i) setParameterAutomated(i, params_[i].defaultValue);
   for (int32_t p = 0; p < programCount(); ++p) storeCurrentIntoProgram(p);
-  const Platform::Resource bank = Platform::findResource("FactoryBank", "FXB");
-  if (!bank) return;
-  if (const char* problem = checkFactoryBank(bank)) {
+  const Platform::Resource resource = Platform::findResource("FactoryBank", "FXB");
+  if (!resource) return;
+  const FxContainer bank = readFxContainer(resource.data, resource.size);
+  if (const char* problem = factoryBankProblem(bank)) {
     Platform::showError(name_, problem);
     return;
   }
-  const uint32_t chunkSize = bigEndian32(bank.data + 156);
-  loadChunk(bank.data + 160, chunkSize);
+  loadChunk(bank.chunk, bank.chunkSize);
 }
 
 void Plug::loadUserDefaults() {
