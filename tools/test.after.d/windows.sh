@@ -97,16 +97,12 @@ setup_prefix() {
   fi
 }
 
-# The Linux module and a Linux build of the probe, for the reference render.
+# The Linux module and the Linux build of the probe, for the reference render.
 linux_reference() {
-  if [[ ! -f build/release/Koralin.so || ! -f build/release/host/libkoralin_host.a ]]; then
-    cmake --preset release >/dev/null
-    cmake --build --preset release -j 2 --target Koralin koralin_host
-  fi
+  cmake --preset release >/dev/null
+  cmake --build --preset release -j 2 --target Koralin koralin_probe
   probe_dir="$(mktemp -d /tmp/koralin-probe.XXXXXX)"
-  c++ -std=c++20 -O2 -Wall -Wextra -I. tests/win/koralin_probe.cpp build/release/host/libkoralin_host.a -ldl \
-    -o "$probe_dir/koralin_probe"
-  "$probe_dir/koralin_probe" render build/release/Koralin.so "$probe_dir/linux.raw" >/dev/null
+  build/release/koralin_probe render build/release/Koralin.so "$probe_dir/linux.raw" >/dev/null
 }
 
 # run_preset PRESET LOADER: builds the preset and runs its suite through LOADER, or with LOADER "none" only checks the
@@ -127,7 +123,7 @@ run_preset() {
   WINELOADER="$loader" "$loader" "build/$preset/koralin_probe.exe" render "build/$preset/Koralin.dll" \
     "$probe_dir/$preset.raw" >/dev/null
   echo -n "Linux against $preset: "
-  "$probe_dir/koralin_probe" compare "$probe_dir/linux.raw" "$probe_dir/$preset.raw" "$agreement_limit_db"
+  build/release/koralin_probe compare "$probe_dir/linux.raw" "$probe_dir/$preset.raw" "$agreement_limit_db"
 }
 
 mingw_triple() { [[ "$1" == win32 ]] && echo i686-w64-mingw32 || echo x86_64-w64-mingw32; }
