@@ -11,6 +11,9 @@ namespace EditorTest {
 
 using XDisplay = ::_XDisplay;
 
+// Keeps the GL driver and the module loaded until the process ends, so the leak checker can name what it finds.
+void keepLibrariesLoaded(const char* module);
+
 // Installs the host's own error handler (before any editor opens) and counts what reaches it.
 void installHostErrorHandler();
 int hostErrorCount();
