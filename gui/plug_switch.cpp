@@ -42,6 +42,7 @@ bool PlugSwitchBase::mouseWheel(int, int, float delta, int) {
 }
 
 void PlugSwitchBase::mouseLeave() {
+  if (!hover) return;  // nothing to redraw
   hover = false;
   invalidate();
 }
