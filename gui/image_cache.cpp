@@ -44,12 +44,4 @@ const Image* cachedImage(CachedImage which, const char* name) {
   return slot.get();
 }
 
-int cachedImageCount() {
-  Caches& c = caches();
-  std::lock_guard<std::mutex> guard(c.lock);
-  int n = 0;
-  for (auto& image : c.images) n += image ? 1 : 0;
-  return n;
-}
-
 }  // namespace Lattice

@@ -11,7 +11,4 @@ enum class CachedImage { Background, CommonTextures, OldKnobs };
 // call tries again). name is the resource to decode for the background (the instrument's choice).
 const Image* cachedImage(CachedImage which, const char* name = nullptr);
 
-// How many pictures are decoded right now (for tests).
-int cachedImageCount();
-
 }  // namespace Lattice

@@ -210,23 +210,37 @@ TEST_F(EditorInHost, FrameMenuOpensFromTheCornerWithAnyButton) {
   EXPECT_EQ(editor.host.beginEditCalls, 0);
 }
 
-TEST_F(EditorInHost, TwoEditorsOnOneThreadShowTheirOwnValuesAndOneOutlivesTheOther) {
+TEST_F(EditorInHost, TwoEditorsOnAThreadOfTheirOwnShowTheirOwnValuesAndOneOutlivesTheOther) {
   auto first = std::make_unique<Editor>(display, 50, 60);
   Editor second(display, 50, 300);
+  // As some Linux hosts do: every editor of the process opens, idles and closes on one thread of the host's,
+  // while its user-interface thread sets values.
+  auto onEditorThread = [](const std::function<void()>& work) { std::thread(work).join(); };
   first->host.setParameter(2, 0.0f);
   second.host.setParameter(2, 1.0f);
-  first->open();
-  second.open();
-  for (int i = 0; i < 3; ++i) {
-    first->idle();
-    second.idle();
-  }
+  std::atomic<bool> idling{true};
+  std::thread editors([&] {
+    first->open();
+    second.open();
+    for (int i = 0; i < 8; ++i) {
+      first->idle();
+      second.idle();
+    }
+    idling = false;
+  });
+  for (int i = 0; idling; ++i) first->host.setParameter(3, float(i % 100) / 100.0f);
+  editors.join();
+  first->host.setParameter(3, 0.5f);
+  onEditorThread([&] { first->idle(2); });
   EXPECT_LT(first->wrongPixels(kCutoffX, 0.0f), 0.02);
+  EXPECT_LT(first->wrongPixels(156, first->host.getParameter(3)), 0.02);  // the resonance knob
   EXPECT_LT(second.wrongPixels(kCutoffX, 1.0f), 0.02);
-  first.reset();  // closes its editor and unloads nothing the other needs
+  onEditorThread([&] { first->host.dispatch(effEditClose); });
+  first.reset();  // unloads its module; the other's editor goes on drawing
   second.host.setParameter(2, 0.5f);
-  second.idle(2);
+  onEditorThread([&] { second.idle(2); });
   EXPECT_LT(second.wrongPixels(kCutoffX, second.host.getParameter(2)), 0.02);
+  onEditorThread([&] { second.host.dispatch(effEditClose); });
 }
 
 TEST_F(EditorInHost, HostWindowDestroyedBeforeCloseLeavesTheEditorClosable) {
