@@ -62,10 +62,11 @@ class EditorInHost : public ::testing::Test {
     keepLibrariesLoaded(KORALIN_MODULE);
     installHostErrorHandler();
     display = LatticeTest::openTestDisplay();
-    ASSERT_NE(display, nullptr);
+    if (!display) GTEST_SKIP() << "no X display";
     fakeMove(display, 1200, 1000);  // the pointer starts away from every panel
   }
   void TearDown() override {
+    if (!display) return;
     EXPECT_EQ(hostErrorCount(), 0) << "an X error reached the host's handler";
     LatticeTest::closeTestDisplay(display);
   }
