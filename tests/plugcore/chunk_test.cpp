@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "test_plug.h"
+#include "recording_host.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "test_plug.h"
+#include "recording_host.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "platform/system.h"
 #include "plugcore/factory.h"
 #include "plugcore/null_plug.h"
-#include "test_plug.h"
+#include "recording_host.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <array>
 #include <string>
 
-#include "test_plug.h"
+#include "recording_host.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "test_plug.h"
+#include "recording_host.h"
 
 namespace {
 

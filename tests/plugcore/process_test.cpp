@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "test_plug.h"
+#include "recording_host.h"
 
 namespace {
 

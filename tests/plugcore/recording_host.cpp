@@ -1,5 +1,5 @@
 // The recording host, message-box seam and event lists behind the core's tests.
-#include "test_plug.h"
+#include "recording_host.h"
 
 #include <cstring>
 
