@@ -21,8 +21,8 @@ std::string hostOf(const char* address) {
 }  // namespace
 
 const char* const PlugFrame::kConfirmations[3] = {
-    "Saving new defaults for:\n - parameter values (current values) and presets\n - MIDI mappings (current "
-    "mappings)\n",
+    ("Saving new defaults for:\n - parameter values (current values) and presets\n - MIDI mappings (current "
+     "mappings)\n"),
     "Loading default settings and presets.",
     "Loading factory default settings and presets.",
 };

@@ -23,7 +23,7 @@ for setup in tools/test.d/*.sh; do
 done
 for preset in release asan tsan; do
   echo "=== $preset ==="
-  stage "$preset: configure" cmake --preset "$preset" >/dev/null
+  stage "$preset: configure" cmake --preset "$preset" -DKORALIN_WERROR=ON >/dev/null
   stage "$preset: build" cmake --build --preset "$preset" -j 2
   stage "$preset: tests" ctest --preset "$preset"
 done
