@@ -50,7 +50,8 @@ class Session {
 
   // Every common sample rate and a few others, each with the largest, the smallest and two ordinary block sizes,
   // every UI action at least once, then random playing for a tenth of the time (5 s to a minute): what a long
-  // run allocates, it has by then.
+  // run allocates, it has by then. Tables built per sample rate come and go, so the allocator's high-water mark is
+  // what later memory is held to: the most resident memory seen after any resume of the warm-up, or at its end.
   void warmUp() {
     std::vector<float> rates(std::begin(kRates), std::end(kRates));
     for (int extra = 0; extra < 16; ++extra) rates.push_back(randomRate());
@@ -61,7 +62,8 @@ class Session {
         for (double t = 0.0; t < 0.02;) t += processBlock();
       }
     playFor(std::min(60.0, std::max(5.0, options_.seconds * 0.1)));
-    rssWarm_ = BlockStats::residentKb();
+    rssWarm_ = std::max(rssWarm_, BlockStats::residentKb());
+    warming_ = false;
     const Figures fresh;
     const uint64_t faults = figures_.nonFinite;
     figures_ = fresh;
@@ -87,7 +89,7 @@ class Session {
                 (unsigned long long)f.chunkLoads, (unsigned long long)f.programSwitches);
     std::printf("soak: block time %s\nsoak: real-time load %s\n", times, loads);
     std::printf("soak: peak %.3f, %llu non-finite samples\n", f.peak, (unsigned long long)f.nonFinite);
-    std::printf("soak: resident memory %ld kB at start, %ld kB after the warm-up, %ld kB at the end\n", rssStart_,
+    std::printf("soak: resident memory %ld kB at start, %ld kB at most during the warm-up, %ld kB at the end\n", rssStart_,
                 rssWarm_, rssEnd);
     bool ok = true;
     if (f.nonFinite > 0) {
@@ -153,6 +155,7 @@ class Session {
     blockSize_ = block;
     host_->timeQueries = 0;
     ++figures_.configurations;
+    if (warming_) rssWarm_ = std::max(rssWarm_, BlockStats::residentKb());
   }
 
   // On the UI thread: save a chunk (sometimes with learnt bindings added), load one, switch or rename a program,
@@ -254,7 +257,8 @@ class Session {
   Figures figures_;
   double audioSeconds_ = 0.0;
   std::string firstFault_;
-  long rssStart_ = -1, rssWarm_ = -1;
+  long rssStart_ = -1, rssWarm_ = -1;  // at the start; the most during the warm-up
+  bool warming_ = true;
 };
 
 }  // namespace Soak
