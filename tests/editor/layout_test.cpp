@@ -2,7 +2,13 @@
 // frame menu in the corner and its confirmations, and the tick that shows new values and redraws only then.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
 
 #include "fake_plug_data.h"
 #include "gui/plug_edit_vst.h"
@@ -117,6 +123,28 @@ TEST_F(Panel, FrameMenuOpensFromTheCornerWithAnyButtonAndItsActionsWaitForOk) {
     EXPECT_EQ(menu.alignment, 1);
   }
   EXPECT_STREQ(Lattice::PlugFrame::kConfirmations[2], "Loading factory default settings and presets.");
+  // The web item hands the address, as one argument and without a question, to the desktop's opener.
+  const std::string folder = ::testing::TempDir() + "koralin-opener";
+  std::filesystem::create_directories(folder);
+  const std::string opened = folder + "/opened.txt";
+  std::filesystem::remove(opened);
+  {
+    std::ofstream script(folder + "/xdg-open");
+    script << "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$1\" > \"" << opened << ".part\" && mv \"" << opened << ".part\" \""
+           << opened << "\"\n";
+  }
+  std::filesystem::permissions(folder + "/xdg-open", std::filesystem::perms::owner_all);
+  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+  setenv("PATH", (folder + ":" + path).c_str(), 1);
+  lastMenuBackend->askAnswer = false;
+  root->menuListener = frame;
+  root->onCommand(3);
+  setenv("PATH", path.c_str(), 1);
+  for (int i = 0; i < 200 && !std::filesystem::exists(opened); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  std::ifstream in(opened);
+  std::string arguments((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(arguments, std::string("1|") + Lattice::kMakerWebAddress);
   // Cancel changes nothing; OK loads the factory settings.
   const float factoryCutoff = koralin.getParameter(kCutoff);
   koralin.setParameter(kCutoff, 0.125f);
