@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Windows stage of the test command: builds Koralin.dll for i686 and x86_64 with mingw-w64, runs their tests
 # under Wine in a throw-away prefix, and compares their sound with the Linux module's.
-# With --setup it only installs what the stage needs (32-bit Wine, FreeType's sources) and stops.
+# With --setup it only installs what the stage needs (32-bit Wine and GL, FreeType's sources) and stops.
 # On a machine whose kernel cannot run 32-bit programs the 64-bit suite runs through the 64-bit Wine loader alone and
 # the 32-bit DLL is only checked for its imports and exports; KORALIN_NO_32BIT=1 takes that path on any machine.
 set -euo pipefail
@@ -42,11 +42,13 @@ probe_32bit() {
 
 installed() { [[ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" == "install ok installed" ]]; }
 
+# With the 32-bit Wine come Mesa's 32-bit GL libraries, without which the 32-bit editor cannot draw with WGL.
 setup_wine32() {
-  installed wine32:i386 && return 0
+  installed wine32:i386 && installed libgl1-mesa-dri:i386 && return 0
   dpkg --print-foreign-architectures | grep -qx i386 || "${as_root[@]}" dpkg --add-architecture i386
   "${as_root[@]}" apt-get update -qq
-  "${as_root[@]}" apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null ||
+  "${as_root[@]}" apt-get install -y -qq --no-install-recommends wine32:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386 \
+    >/dev/null ||
     echo "windows.sh: wine32:i386 could not be installed; the 32-bit tests are left out" >&2
 }
 
@@ -97,12 +99,15 @@ setup_prefix() {
   fi
 }
 
-# The Linux module and the Linux build of the probe, for the reference render.
+# The Linux module and the Linux build of the probe, for the reference render, and the Linux panel as the preview
+# captures it, which the Windows editor's pixels are compared with.
 linux_reference() {
   cmake --preset release >/dev/null
-  cmake --build --preset release -j 2 --target Koralin koralin_probe
+  cmake --build --preset release -j 2 --target Koralin koralin_probe koralin_preview
   probe_dir="$(mktemp -d /tmp/koralin-probe.XXXXXX)"
   build/release/koralin_probe render build/release/Koralin.so "$probe_dir/linux.raw" >/dev/null
+  build/release/tools/preview/koralin_preview "$probe_dir/linux-panel.png" build/release/Koralin.so >/dev/null
+  export KORALIN_LINUX_PANEL="$probe_dir/linux-panel.png"
 }
 
 # run_preset PRESET LOADER: builds the preset and runs its suite through LOADER, or with LOADER "none" only checks the
