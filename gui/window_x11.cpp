@@ -50,7 +50,7 @@ X11Window::X11Window(Winwrapper& root, Window parent, int width, int height) : r
 
 void X11Window::create(Window parent, int width, int height) {
   // Our own connection: the host's may be absent, or owned by another thread.
-  display = XOpenDisplay(nullptr);
+  display = openConnection();
   if (!display) return;
   adoptErrorsOf(display);
   Bool detectable = False;
@@ -98,7 +98,7 @@ X11Window::~X11Window() {
   // Answers to everything sent so far arrive while the connection is still ours to swallow errors of.
   XSync(display, False);
   releaseErrorsOf(display);
-  XCloseDisplay(display);
+  parkConnection(display);
 }
 
 void X11Window::destroy() {

@@ -84,6 +84,11 @@ class X11Window : public WindowBackend {
   Atom deleteWindowAtom = 0;
 };
 
+// The editors' own display connections: a fresh one, or one a closed editor of this thread left behind.
+Display* openConnection();
+// Hands back an editor's connection once its windows are destroyed; it stays open for the next editor.
+void parkConnection(Display* display);
+
 // Errors of the editors' own connections are swallowed; every other one goes to the handler found before.
 void adoptErrorsOf(Display* display);
 void releaseErrorsOf(Display* display);

@@ -7,10 +7,13 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 #include "editor_x11_host.h"
 #include "host/lib/plugin_host.h"
@@ -281,14 +284,40 @@ std::string errorStreamOf(const std::function<void()>& fn) {
 
 TEST_F(EditorInHost, OpenedAndClosedAThousandTimesItLeavesNoTextureBehind) {
   Editor editor(display, 50, 60);
+  auto openFiles = [] {
+    auto entries = std::filesystem::directory_iterator("/proc/self/fd");
+    return std::distance(begin(entries), end(entries));
+  };
+  auto cycle = [&] {
+    if (editor.host.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(editor.window)) != 1) return false;
+    editor.host.dispatch(effEditIdle);  // paints: the device, its textures and fonts exist
+    editor.host.dispatch(effEditClose);
+    return true;
+  };
+  long filesAfterWarmUp = 0;
   const std::string errors = errorStreamOf([&] {
     for (int i = 0; i < 1000; ++i) {
-      ASSERT_EQ(editor.host.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(editor.window)), 1);
-      editor.host.dispatch(effEditIdle);  // paints: the device, its textures and fonts exist
-      editor.host.dispatch(effEditClose);
+      ASSERT_TRUE(cycle());
+      if (i == 9) filesAfterWarmUp = openFiles();
     }
   });
   EXPECT_EQ(errors.find("possible leak"), std::string::npos) << errors;
+  // No display connection piles up: one serves every editor this thread opens, one after the other, and those
+  // of threads that open and close an editor and then end go with them.
+  EXPECT_LE(openFiles(), filesAfterWarmUp);
+  // Threads alive at the same time (each its own), taking turns with the editor.
+  std::mutex turn;
+  std::atomic<int> opened{0};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 20; ++i) {
+    threads.emplace_back([&] {
+      std::lock_guard<std::mutex> lock(turn);
+      if (cycle() && cycle()) ++opened;
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(opened, 20);
+  EXPECT_LE(openFiles(), filesAfterWarmUp);
   editor.host.setParameter(2, 0.3f);
   editor.open();
   editor.idle(3);
