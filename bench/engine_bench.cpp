@@ -1,6 +1,5 @@
 // Prints the engine's cost: CPU per second of audio for the acid pattern at 44.1 and 96 kHz (through the module
 // and for the engine's parts), the first and a later instantiation, and resident memory per instance.
-#include <xmmintrin.h>
 
 #include <cstdio>
 #include <ctime>
@@ -10,8 +9,10 @@
 #include <vector>
 
 #include "bench/acid_pattern.h"
+#include "bench/block_passes.h"
 #include "host/lib/plugin_host.h"
-#include "plugcore/random.h"
+#include "platform/float_mode.h"
+#include "synth/random.h"
 #include "synth/filter_section.h"
 #include "synth/oscillator.h"
 
@@ -69,7 +70,7 @@ void timeParts(double rate, double seconds, double& oscCpu, double& filterCpu) {
   filter->prepare(rate);
   osc->reset();
   filter->reset();
-  PlugCore::Random random;
+  Synth::Random random;
   std::vector<double> work(512 * 5);
   const std::vector<Acid::Event> events = Acid::pattern(rate, seconds, 512);
   float p[7] = {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f};
@@ -77,8 +78,7 @@ void timeParts(double rate, double seconds, double& oscCpu, double& filterCpu) {
   bool gate = false, retrigger = false, slide = false, accent = false;
   size_t next = 0;
   oscCpu = filterCpu = 0.0;
-  const unsigned saved = _mm_getcsr();
-  _mm_setcsr(0xFFC0);
+  const Platform::EngineFloatMode floatMode;
   for (int64_t pos = 0; pos + 512 <= (int64_t)(rate * seconds); pos += 512) {
     for (; next < events.size() && events[next].frame < pos + 512; ++next) {
       const Acid::Event& e = events[next];
@@ -88,15 +88,14 @@ void timeParts(double rate, double seconds, double& oscCpu, double& filterCpu) {
                                              accent = e.value > 100, gate = true;
     }
     double t0 = cpuSeconds();
-    osc->render(work.data(), slide, p[0] > 0.5f, note, p[1], 512, random);
+    Passes::oscillatorPass(*osc, random, work.data(), slide, p[0] > 0.5f, note, p[1], 512);
     double t1 = cpuSeconds();
-    filter->render(work.data(), 512, {p[2], p[3], accent ? 0.0 : p[4], p[5], p[6], gate, retrigger, accent});
+    Passes::filterPass(*filter, work.data(), 512, {p[2], p[3], accent ? 0.0 : p[4], p[5], p[6], gate, retrigger, accent});
     double t2 = cpuSeconds();
     retrigger = false;
     oscCpu += t1 - t0;
     filterCpu += t2 - t1;
   }
-  _mm_setcsr(saved & ~0x3Fu);
 }
 
 std::unique_ptr<Host::PluginHost> instantiate(double& milliseconds) {

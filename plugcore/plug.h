@@ -27,11 +27,14 @@
 #include "platform/semaphore.h"
 #include "plugcore/param_table.h"
 #include "plugcore/plug_types.h"
-#include "plugcore/random.h"
 #include "plugcore/relaxed.h"
+#include "synth/random.h"
 #include "vst/audio_effect.h"
 
 namespace PlugCore {
+
+// The engine's random source is a base of every plug-in; its generator belongs to the DSP library.
+using Random = Synth::Random;
 
 struct ChunkRecord;
 

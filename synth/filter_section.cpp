@@ -8,6 +8,38 @@ namespace Synth {
 FilterSection::FilterSection() : exp2_(&exp2Tables()) { reset(); }
 
 namespace {
+
+// Parameter smoothing: six identical one-poles with their corner at 50 Hz.
+constexpr double kSmootherHz = 50.0;
+// The cutoff's smoothing low-pass at the tick rate: corner 125663.6 rad/s (2 pi x 20 kHz) and damping 1 / (2 Q)
+// with Q about 0.557, so a jump of the cutoff law settles without ringing into the ladder's tuning.
+constexpr double kCutoffSmootherRadPerS = 125663.59999999999;
+constexpr double kCutoffSmootherDamping = 0.8976660981931446;
+// The output's coupling high-passes, in rad/s: 5 Hz before the amplifier and 60 Hz after it.
+constexpr double kHighPass1RadPerS = 31.4159;
+constexpr double kHighPass2RadPerS = 376.9908;
+// Time constants in seconds: the held gate's slow fade, the sweep's release, the sweep's attack per unit of
+// (2 - resonance) (so 25 ms at full resonance, 50 ms at none), and the decay of an accented note.
+constexpr double kGateFadeSeconds = 2.0;
+constexpr double kSweepReleaseSeconds = 0.1;
+constexpr double kSweepAttackSeconds = 0.025;
+constexpr double kAccentDecaySeconds = 0.1;
+// Octave 0 of the cutoff law, in Hz (a quarter of 44.1 kHz).
+constexpr double kCutoffBaseHz = 11025.0;
+// The tuning angle is clamped here before the tangent (a cutoff of about 0.16 fs).
+constexpr double kMaxTuningAngle = 0.5;
+// The ladder's element scale per unit of tan and of fs, in farads: 2 x 33 nF x 5 ticks per sample, the companion
+// conductance of a ladder capacitor at the tick rate, so the ladder's corner follows the prewarped cutoff.
+constexpr double kLadderPrewarpFarads = 3.3e-7;
+// The resonance divider E spans 0.01 ... 0.99, never a pure short or open.
+constexpr double kDividerFloor = 0.01;
+constexpr double kDividerSpan = 0.98;
+// The accent envelope's input: the smoothed accent knob plus an offset, scaled so that full accent gives 1.
+constexpr double kAccentOffset = 0.125;
+constexpr double kAccentScale = 0.8888888888888888;  // 8 / 9
+// The output gain after the second high-pass.
+constexpr double kOutputGain = 12.5;
+
 BiquadCoefficients highPass(double w) {
   const double alpha = std::sin(w);
   const double n = 1.0 / (1.0 + alpha);
@@ -23,21 +55,21 @@ BiquadCoefficients highPass(double w) {
 void FilterSection::prepare(double sampleRate) {
   fs_ = sampleRate;
   const double T = 1.0 / (5.0 * sampleRate);
-  const double t = std::tan(50.0 * M_PI / sampleRate);
+  const double t = std::tan(kSmootherHz * M_PI / sampleRate);
   smoothC_ = (t - 1.0) / (t + 1.0);
   smoothB_ = 0.5 * std::sqrt((smoothC_ + 2.0) * smoothC_ + 1.0);
-  const double w = 125663.59999999999 * T;
-  const double alpha = 0.8976660981931446 * std::sin(w);
+  const double w = kCutoffSmootherRadPerS * T;
+  const double alpha = kCutoffSmootherDamping * std::sin(w);
   const double n = 1.0 / (1.0 + alpha);
   cutoffK_.a1 = -2.0 * std::cos(w) * n;
   cutoffK_.a2 = (1.0 - alpha) * n;
   cutoffK_.b0 = cutoffK_.b2 = (1.0 - std::cos(w)) * n / 2.0;
   cutoffK_.b1 = (1.0 - std::cos(w)) * n;
-  highPass1K_ = highPass(31.4159 / sampleRate);
-  highPass2K_ = highPass(376.9908 / sampleRate);
-  gateFactor_ = std::exp(-1.0 / (2.0 * sampleRate));
-  releaseRate_ = 1.0 - std::exp(-1.0 / (sampleRate * 0.1));
-  hzScale_ = 11025.0 / sampleRate;
+  highPass1K_ = highPass(kHighPass1RadPerS / sampleRate);
+  highPass2K_ = highPass(kHighPass2RadPerS / sampleRate);
+  gateFactor_ = std::exp(-1.0 / (kGateFadeSeconds * sampleRate));
+  releaseRate_ = 1.0 - std::exp(-1.0 / (sampleRate * kSweepReleaseSeconds));
+  hzScale_ = kCutoffBaseHz / sampleRate;
   lastReso_ = -1.0;
   ladder_.prepare(5.0 * sampleRate);
 }
@@ -52,7 +84,7 @@ void FilterSection::reset() {
 
 // The decay time and the gate act once per block; a legato note changes neither envelope.
 void FilterSection::begin(const FilterControls& controls) {
-  const double tau = controls.accented ? 0.1 : (double)std::pow(10.0f, (float)controls.decay - 1.0f);
+  const double tau = controls.accented ? kAccentDecaySeconds : (double)std::pow(10.0f, (float)controls.decay - 1.0f);
   decayFactor_ = std::exp(-1.0 / (tau * fs_));
   if (!controls.gate) {
     gateLevel_ = 0.0;
@@ -65,8 +97,8 @@ void FilterSection::begin(const FilterControls& controls) {
 void FilterSection::setResonance(double rs) {
   if (rs == lastReso_) return;
   lastReso_ = rs;
-  attackRate_ = 1.0 - std::exp(-1.0 / ((2.0 - rs) * fs_ * 0.025));
-  const double e = 0.98 * rs + 0.01;
+  attackRate_ = 1.0 - std::exp(-1.0 / ((2.0 - rs) * fs_ * kSweepAttackSeconds));
+  const double e = kDividerSpan * rs + kDividerFloor;
   divider1_ = 1.0 / e;
   divider2_ = 1.0 / (1.0 - e);
 }
@@ -75,12 +107,12 @@ void FilterSection::setResonance(double rs) {
 double FilterSection::cutoffScale(double octaves) {
   const double x = exp2Table(*exp2_, octaves) * hzScale_ * M_PI;
   double y = cutoffFilter_.run(x, cutoffK_);
-  if (y > 0.5) {
-    y = 0.5;
+  if (y > kMaxTuningAngle) {
+    y = kMaxTuningAngle;
   } else {
     y = cutoffFilter_.run(x, cutoffK_);
   }
-  return std::tan(y) * fs_ * 3.3e-7;
+  return std::tan(y) * fs_ * kLadderPrewarpFarads;
 }
 
 FilterSection::SampleControl FilterSection::control(const FilterControls& c) {
@@ -91,10 +123,12 @@ FilterSection::SampleControl FilterSection::control(const FilterControls& c) {
   setResonance(rs);
   gateLevel_ = gateLevel_ * gateFactor_;
   decay_ = decay_ * decayFactor_;
-  const double accentIn = c.accented ? (as + 0.125) * 0.8888888888888888 * decay_ : 0.0;
+  const double accentIn = c.accented ? (as + kAccentOffset) * kAccentScale * decay_ : 0.0;
   const double J = accentEnv_.run(accentIn, b, k);
   sweep_ = J > sweep_ ? sweep_ + (J - sweep_) * attackRate_ : sweep_ + (J - sweep_) * releaseRate_;
   const double cs = cutoffSmooth_.run(c.cutoff, b, k);
+  // The cutoff law in octaves: the knob spans 5 from -10; the accent envelope adds more at low resonance, its sweep
+  // more at high resonance; the decay envelope adds up to 5 (envmod + 0.2) while envmod lowers the base by 2 envmod.
   const double L = 5.0 * cs - 10.0 + 2.0 * J * (1.0 - rs) + 1.5 * sweep_ * (1.0 + rs) +
                    5.0 * decay_ * (ms + 0.2) - 2.0 * ms;
   const double Y = gateSmooth_.run(gateLevel_, b, k);
@@ -103,20 +137,7 @@ FilterSection::SampleControl FilterSection::control(const FilterControls& c) {
 
 double FilterSection::finish(const double ladderOut[kDecimatorPhases], const SampleControl& s) {
   const double u = decimator_.process(ladderOut);
-  return highPass2_.run(highPass1_.run(u, highPass1K_) * s.gain, highPass2K_) * 12.5;
-}
-
-double FilterSection::sample(const double* ticks, const FilterControls& controls) {
-  const SampleControl s = control(controls);
-  useDivider(s);
-  double out[kDecimatorPhases];
-  for (int32_t j = 0; j < kDecimatorPhases; ++j) out[j] = ladderTick(ticks[j], s);
-  return finish(out, s);
-}
-
-void FilterSection::render(double* work, int32_t frames, const FilterControls& controls) {
-  begin(controls);
-  for (int32_t i = 0; i < frames; ++i) work[i] = sample(work + 5 * i, controls);
+  return highPass2_.run(highPass1_.run(u, highPass1K_) * s.gain, highPass2K_) * kOutputGain;
 }
 
 }  // namespace Synth

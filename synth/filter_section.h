@@ -41,20 +41,20 @@ struct Biquad {
   }
 };
 
+// The ladder's input in volts per unit of the oscillator's wave.
+constexpr double kLadderInputVolts = 0.05;
+
 class FilterSection {
  public:
   FilterSection();  // designs the decimation filter
   void prepare(double sampleRate);
   void reset();
-  // Reads 5 * frames ticks from work and writes the output sample i into work[i].
-  void render(double* work, int32_t frames, const FilterControls& controls);
 
-  // The same, a sample at a time: begin once per block, then one output sample per five ticks.
+  // Driven a block at a time: begin once with the block's controls, then for each output sample, in this order:
+  // control (the control path), useDivider, five ladderTick calls with the sample's five oscillator ticks, and finish
+  // (decimation, high-passes, amplifier), which returns the sample. Each stage takes what control returned, so a
+  // caller may run the next sample's control path while the ladder works through this sample's ticks.
   void begin(const FilterControls& controls);
-  double sample(const double* ticks, const FilterControls& controls);
-
-  // The same again, split so that a caller can run one sample's control path while the ladder works through the
-  // previous sample's ticks: control, then five ladder ticks with what it returned, then finish.
   struct SampleControl {
     double gain;    // amplifier gain V
     double g;       // ladder element scale
@@ -62,7 +62,7 @@ class FilterSection {
   };
   SampleControl control(const FilterControls& controls);
   void useDivider(const SampleControl& s) { ladder_.setDivider(s.p1, s.p2); }
-  double ladderTick(double tick, const SampleControl& s) { return ladder_.step(0.05 * tick, s.g); }
+  double ladderTick(double tick, const SampleControl& s) { return ladder_.step(kLadderInputVolts * tick, s.g); }
   double finish(const double ladderOut[kDecimatorPhases], const SampleControl& s);
 
   double decayLevel() const { return decay_; }

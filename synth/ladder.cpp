@@ -8,10 +8,10 @@ namespace Synth {
 Ladder::Ladder() { reset(); }
 
 void Ladder::prepare(double tickRate) {
-  k1u_ = 2.0 * tickRate * 1e-6;
-  k100_ = 2.0 * tickRate * 1e-7;
-  k33_ = 2.0 * tickRate * 3.3e-8;
-  k18_ = 2.0 * tickRate * 1.8e-8;
+  k1u_ = 2.0 * tickRate * Circuit::kC1u;
+  k100_ = 2.0 * tickRate * Circuit::kC100n;
+  k33_ = 2.0 * tickRate * Circuit::kC33n;
+  k18_ = 2.0 * tickRate * Circuit::kC18n;
   // Doubling is exact, so (v * 2) * k and v * (2 k) round alike: one multiply less on the solver's chain.
   twoK1u_ = 2.0 * k1u_;
   twoK100_ = 2.0 * k100_;
@@ -40,15 +40,15 @@ void Ladder::setDivider(double p1, double p2) {
   p1_ = p1;
   p2_ = p2;
   const double k1u = k1u_;
-  a_ = 1.0 / (k1u + 1e-5 + p1 + p2);
-  F_ = 1.0 / (k1u + 5e-6 - a_ * (k1u * k1u));
-  h1_ = a_ * 1e-5;
-  h2_ = a_ * k1u * 1e-5;
+  a_ = 1.0 / (k1u + Circuit::kG100k + p1 + p2);
+  F_ = 1.0 / (k1u + Circuit::kG200k - a_ * (k1u * k1u));
+  h1_ = a_ * Circuit::kG100k;
+  h2_ = a_ * k1u * Circuit::kG100k;
   I_ = h1_ * k1u * F_;
-  J_ = 1.0 / (3.25e-5 - h1_ * 1e-5 - h2_ * I_);
+  J_ = 1.0 / (Circuit::kG30k8 - h1_ * Circuit::kG100k - h2_ * I_);
   // These two never change with the divider, but are computed here, under the rendering's rounding mode, like
   // everything else the solver uses.
-  K_ = 1.0 / (k1u + 6.66667e-5);
+  K_ = 1.0 / (k1u + Circuit::kG15k);
   k33k100_ = k33_ + k100_;
   aK1u_ = a_ * k1u;
   iK1u_ = I_ * k1u;

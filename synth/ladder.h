@@ -5,9 +5,28 @@
 
 namespace Synth {
 
+// The circuit's parts. Capacitors in farads: the two coupling capacitors, the resonance network's, the three lower
+// ladder stages' and the top stage's.
+namespace Circuit {
+constexpr double kC1u = 1e-6;
+constexpr double kC100n = 1e-7;
+constexpr double kC33n = 3.3e-8;
+constexpr double kC18n = 1.8e-8;
+// Fixed resistors of the input and coupling network, as conductances in siemens.
+constexpr double kG100k = 1e-5;       // 100 kOhm
+constexpr double kG200k = 5e-6;       // 200 kOhm
+constexpr double kG400k = 2.5e-6;     // 400 kOhm
+constexpr double kG30k8 = 3.25e-5;    // 30.8 kOhm
+constexpr double kG15k = 6.66667e-5;  // 15 kOhm
+// The nonlinear elements: the voltage across one, divided by the junction scale 52 mV, is the argument of tanh(x)/x.
+constexpr double kPerJunctionVolt = 19.23076923076923;  // 1 / 0.052 V
+// The fixed element's scale, in siemens; the five ladder elements take theirs from the cutoff.
+constexpr double kFixedElementScale = 16.5;
+}  // namespace Circuit
+
 // The nonlinear elements conduct scale * tanh(x) / x with x = v / 52 mV; this is the Pade form of tanh(x) / x.
 inline double ladderConductance(double v) {
-  const double s = v * 19.23076923076923;
+  const double s = v * Circuit::kPerJunctionVolt;
   const double z = s * s;
   return (z * z + 105.0 * z + 945.0) / (15.0 * z * z + 420.0 * z + 945.0);
 }
@@ -62,7 +81,7 @@ inline double Ladder::step(double x, double g) {
     w = (lastB1_ * I * k1u - lastF2_ * k1u) * K;
   } else {
     const double e0 = G[0] * p2_ * a;
-    w = ((-G[0] * 2.5e-6 - e0 * 1e-5 - e0 * k1u * F * h2) * J * I * k1u - e0 * k1u * F * k1u) * K;
+    w = ((-G[0] * Circuit::kG400k - e0 * Circuit::kG100k - e0 * k1u * F * h2) * J * I * k1u - e0 * k1u * F * k1u) * K;
   }
   const double M = M_, N = N_, P = P_;
   const double Q = 1.0 / (G[1] + k33 + k100 + G[2] - P * (G[2] * G[2]));
@@ -72,19 +91,19 @@ inline double Ladder::step(double x, double g) {
   const double R = (-k100 - OG3P * G[2]) * Q;
   const double as1 = a * s[1];
   const double U = (as1 * k1u - s[1]) * F;
-  const double V = (U * h2 + as1 * 1e-5) * J;
+  const double V = (U * h2 + as1 * Circuit::kG100k) * J;
   const double W = (U * k1u - s[0] + iK1u_ * V) * K;
   const double X = (s[6] - G[5] * W + G[5] * x) * M;
   const double Y = (X * G[4] + s[5]) * N;
   const double Z = (Y * G[3] + s[4]) * P;
   const double Q2 = (Z * G[2] + s[3] + s[2]) * Q;
-  const double A0 = (Q2 * k100 - s[2]) / (R * k100 + k100 + 1e-5);
+  const double A0 = (Q2 * k100 - s[2]) / (R * k100 + k100 + Circuit::kG100k);
   const double u1 = Q2 - A0 * R;
   const double u2 = OG3P * A0 + P * G[2] * u1 + Z;
   const double u3 = A0 * O + N * G[3] * u2 + Y;
   const double u4 = wG5M * A0 + M * G[4] * u3 + X;
   const double u5 = W - A0 * w;
-  G[0] = 16.5 * ladderConductance(A0);
+  G[0] = Circuit::kFixedElementScale * ladderConductance(A0);
   G[1] = g * ladderConductance(u1);
   G[2] = g * ladderConductance(u2 - u1);
   G[3] = g * ladderConductance(u3 - u2);
@@ -94,7 +113,7 @@ inline double Ladder::step(double x, double g) {
   // Pass 2 with the new conductances; only this solution moves the capacitors.
   const double e1 = G[0] * p2_ * a;
   const double F2 = e1 * k1u * F;
-  const double B1 = (-G[0] * 2.5e-6 - e1 * 1e-5 - F2 * h2) * J;
+  const double B1 = (-G[0] * Circuit::kG400k - e1 * Circuit::kG100k - F2 * h2) * J;
   const double K2 = (iK1u_ * B1 - F2 * k1u) * K;
   const double M1 = 1.0 / (G[4] + k18);
   const double N1 = 1.0 / (G[3] + k33 + G[4] - M1 * (G[4] * G[4]));
@@ -107,7 +126,7 @@ inline double Ladder::step(double x, double g) {
   const double Y1 = (X1 * G[4] + s[5]) * N1;
   const double Z1 = (Y1 * G[3] + s[4]) * P1;
   const double Q21 = (Z1 * G[2] + s[3] + s[2]) * Q1;
-  const double A1 = (Q21 * k100 - s[2]) / (R1 * k100 + k100 + 1e-5);
+  const double A1 = (Q21 * k100 - s[2]) / (R1 * k100 + k100 + Circuit::kG100k);
   const double V2 = V - A1 * B1;
   const double F3 = A1 * F2 + V2 * I + U;
 

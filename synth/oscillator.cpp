@@ -117,7 +117,7 @@ Oscillator::Block Oscillator::beginBlock(bool slide, bool square, double pitch, 
   return {(pitch - 93.0) / 12.0 + 2.0 * tune, 1.0 - exp2Table(*exp2_, -pitch / 69.0), slide, square};
 }
 
-void Oscillator::tick(const Block& block, PlugCore::Random& random, double* out) {
+void Oscillator::tick(const Block& block, Synth::Random& random, double* out) {
   Tick t;
   const double r = (2.0 * random.nextRandom() - 1.0) * 0.05 + 1.0;
   t.v = driftG_ * driftIn_ + driftG_ * r - driftC_ * driftOut_;
@@ -138,12 +138,6 @@ void Oscillator::tick(const Block& block, PlugCore::Random& random, double* out)
   emit(block.square ? squareValue(t) : phase_ - 0.5, out);
   prevThreshold_ = t.v;
   prevShape_ = t.h;
-}
-
-void Oscillator::render(double* out, bool slide, bool square, double pitch, double tune, int32_t frames,
-                        PlugCore::Random& random) {
-  const Block block = beginBlock(slide, square, pitch, tune);
-  for (int32_t n = 0; n < 5 * frames; ++n) tick(block, random, out + n);
 }
 
 }  // namespace Synth

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "plugcore/random.h"
+#include "synth/random.h"
 #include "synth/exp2_table.h"
 #include "synth/kernel_tables.h"
 
@@ -15,18 +15,16 @@ class Oscillator {
   Oscillator();  // clears the state and takes the shared step and corner tables
   void prepare(double sampleRate);
   void reset();
-  // Writes 5 * frames ticks into out. pitch: note + bend in semitones; tune: the normalized "tune" value.
-  void render(double* out, bool slide, bool square, double pitch, double tune, int32_t frames,
-              PlugCore::Random& random);
 
-  // The same, a tick at a time, for a caller that interleaves the ticks with other work.
+  // Driven a block at a time: beginBlock once with the block's controls (pitch: note + bend in semitones; tune: the
+  // normalized "tune" value), then tick once per tick at five times the sample rate, one random step each.
   struct Block {
     double target;       // pitch target, octaves
     double shapeTarget;  // d = 1 - 2^(-pitch / 69)
     bool slide, square;
   };
   Block beginBlock(bool slide, bool square, double pitch, double tune) const;
-  void tick(const Block& block, PlugCore::Random& random, double* out);
+  void tick(const Block& block, Synth::Random& random, double* out);
 
   const KernelTable& stepTable() const { return *step_; }
   const KernelTable& cornerTable() const { return *corner_; }

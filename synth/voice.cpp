@@ -7,7 +7,7 @@ namespace Synth {
 // oscillator makes sample i + 1's ticks, the control path computes its cutoff and gain, and sample i - 1 is
 // decimated and filtered out. Each object still sees its own operations in the same order, so the result is the
 // same to the bit.
-void renderVoice(Oscillator& osc, FilterSection& filter, PlugCore::Random& random, double* work, int32_t frames,
+void renderVoice(Oscillator& osc, FilterSection& filter, Synth::Random& random, double* work, int32_t frames,
                  const VoiceControls& controls) {
   const Oscillator::Block block = osc.beginBlock(controls.slide, controls.square, controls.pitch, controls.tune);
   filter.begin(controls.filter);

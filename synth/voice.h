@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "plugcore/random.h"
+#include "synth/random.h"
 #include "synth/filter_section.h"
 #include "synth/oscillator.h"
 
@@ -19,7 +19,7 @@ struct VoiceControls {
 // Equal, to the bit, to the oscillator rendering 5 * frames ticks into work and the filter section then rendering
 // frames samples in place: the oscillator never reads the filter, and tick 5 i is written before work[i] is.
 // Interleaved, the oscillator's and the control path's work runs while the ladder waits on its divisions.
-void renderVoice(Oscillator& osc, FilterSection& filter, PlugCore::Random& random, double* work, int32_t frames,
+void renderVoice(Oscillator& osc, FilterSection& filter, Synth::Random& random, double* work, int32_t frames,
                  const VoiceControls& controls);
 
 }  // namespace Synth

@@ -14,7 +14,7 @@
 #include "fake_plug_data.h"
 #include "gui/plug_edit_vst.h"
 #include "gui/plug_frame.h"
-#include "synth/koralin.h"
+#include "instrument/koralin.h"
 
 namespace EditorTest {
 namespace {

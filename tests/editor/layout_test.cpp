@@ -15,7 +15,7 @@
 #include "gui/plug_frame.h"
 #include "gui/plug_knob.h"
 #include "gui/plug_switch.h"
-#include "synth/koralin.h"
+#include "instrument/koralin.h"
 
 namespace EditorTest {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "synth/koralin.h"
+#include "instrument/koralin.h"
 
 namespace {
 

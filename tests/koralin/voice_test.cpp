@@ -4,7 +4,7 @@
 #include <array>
 #include <vector>
 
-#include "synth/koralin.h"
+#include "instrument/koralin.h"
 
 namespace {
 

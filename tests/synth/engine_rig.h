@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "bench/acid_pattern.h"
-#include "plugcore/random.h"
+#include "bench/block_passes.h"
+#include "synth/random.h"
 #include "synth/filter_section.h"
 #include "synth/voice.h"
 
@@ -44,8 +45,16 @@ class EngineRig {
         return;
       }
     }
-    osc_.render(work_.data(), slide, params[0] > 0.5f, note + bend, params[1], frames, random);
-    filter_.render(work_.data(), frames, c);
+    if constexpr (std::is_same_v<Osc, Synth::Oscillator>) {
+      Passes::oscillatorPass(osc_, random, work_.data(), slide, params[0] > 0.5f, note + bend, params[1], frames);
+    } else {
+      osc_.render(work_.data(), slide, params[0] > 0.5f, note + bend, params[1], frames, random);
+    }
+    if constexpr (std::is_same_v<Filter, Synth::FilterSection>) {
+      Passes::filterPass(filter_, work_.data(), frames, c);
+    } else {
+      filter_.render(work_.data(), frames, c);
+    }
     finish(out, frames, saved);
   }
 
@@ -75,7 +84,7 @@ class EngineRig {
     else params[e.index] = e.value;
   }
 
-  PlugCore::Random random;
+  Synth::Random random;
   float params[7] = {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f};
   double bend = 0.0;
   bool interleaved = true;  // the fast engine as the instrument runs it; false: oscillator, then filter section

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "plugcore/random.h"
+#include "synth/random.h"
 #include "synth/filter_section.h"
 #include "synth/oscillator.h"
 
@@ -62,7 +62,7 @@ class Oscillator {
   explicit Oscillator(const Synth::Oscillator& tables) : t(tables) {}
   void prepare(double fs);
   void render(double* out, bool slide, bool square, double pitch, double tune, int32_t frames,
-              PlugCore::Random& random);
+              Synth::Random& random);
 
  private:
   void addKernel(const Synth::KernelTable& table, double amplitude, double f);

@@ -103,7 +103,7 @@ void Oscillator::addKernel(const Synth::KernelTable& table, double amplitude, do
 }
 
 void Oscillator::render(double* out, bool slide, bool square, double pitch, double tune, int32_t frames,
-                        PlugCore::Random& random) {
+                        Synth::Random& random) {
   const double d = 1 - exp2(-pitch / 69);
   for (int32_t n = 0; n < 5 * frames; ++n) {
     const double r = (2 * random.nextRandom() - 1) * 0.05 + 1;

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "plugcore/random.h"
+#include "synth/random.h"
 #include "synth/decimator.h"
 #include "synth/exp2_table.h"
 #include "synth/fft.h"
@@ -111,12 +111,12 @@ TEST(Exp2Table, ExactAtWholeOctavesCloseElsewhereReciprocalBelowZeroCappedAt16) 
 }
 
 TEST(Random, FirstValuesAndTheStepRestartEvery4096) {
-  PlugCore::Random r;
+  Synth::Random r;
   EXPECT_EQ(r.nextRandom(), 0.5);         // s = 0, x = frac(0 * 0 + 0.5)
   EXPECT_EQ(r.nextRandom(), 0.75);        // s = 0.5, x = frac(0.5 * 0.5 + 0.5)
   EXPECT_EQ(r.nextRandom(), 0.4375);      // s = 1.25, x = frac(0.75 * 1.25 + 0.5)
   EXPECT_EQ(r.nextRandom(), 0.23828125);  // s = 1.6875, x = frac(0.4375 * 1.6875 + 0.5)
-  PlugCore::Random a, b;
+  Synth::Random a, b;
   for (int i = 0; i < 4095; ++i) a.nextRandom(), b.nextRandom();
   EXPECT_EQ(a.nextRandom(), b.nextRandom());
   double lo = 1.0, hi = 0.0, sum = 0.0;

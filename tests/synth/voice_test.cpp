@@ -5,7 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "plugcore/random.h"
+#include "bench/block_passes.h"
+#include "synth/random.h"
 #include "synth/filter_section.h"
 #include "synth/oscillator.h"
 
@@ -14,14 +15,14 @@ constexpr double kFs = 44100.0;
 
 struct OscRig {
   std::unique_ptr<Synth::Oscillator> osc = std::make_unique<Synth::Oscillator>();
-  PlugCore::Random random;
+  Synth::Random random;
   OscRig(double fs = kFs) {
     osc->prepare(fs);
     osc->reset();
   }
   std::vector<double> render(int32_t frames, double pitch, double tune, bool slide = false, bool square = false) {
     std::vector<double> out((size_t)frames * 5);
-    osc->render(out.data(), slide, square, pitch, tune, frames, random);
+    Passes::oscillatorPass(*osc, random, out.data(), slide, square, pitch, tune, frames);
     return out;
   }
 };
@@ -51,7 +52,7 @@ struct FilterRig {
   }
   void render(int32_t frames, const Synth::FilterControls& c) {
     work.assign((size_t)frames * 5 + 5, 0.0);
-    filter.render(work.data(), frames, c);
+    Passes::filterPass(filter, work.data(), frames, c);
   }
 };
 }  // namespace

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
-namespace PlugCore {
+namespace Synth {
 
 class Random {
  public:
@@ -25,4 +25,4 @@ class Random {
   double randomStep = 0.0;
 };
 
-}  // namespace PlugCore
+}  // namespace Synth

@@ -1,5 +1,5 @@
 // Koralin's declarations to the plug-in core: parameters, display texts, flags, lifecycle of the engine.
-#include "synth/koralin.h"
+#include "instrument/koralin.h"
 
 #include <cstdio>
 #include <cstring>

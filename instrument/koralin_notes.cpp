@@ -1,5 +1,5 @@
 // Koralin's one voice: last-note priority with no note memory; slide from legato, accent from velocity.
-#include "synth/koralin.h"
+#include "instrument/koralin.h"
 
 void Koralin::noteOn(int32_t note, int32_t velocity) {
   const bool previousGate = gate_;

@@ -1,21 +1,13 @@
 // Koralin::render: one sub-block through oscillator and filter section, under the engine's floating-point mode.
-#include <xmmintrin.h>
-
 #include <algorithm>
 
-#include "synth/koralin.h"
+#include "instrument/koralin.h"
+#include "platform/float_mode.h"
 #include "synth/voice.h"
-
-namespace {
-// All exceptions masked, flush-to-zero and denormals-are-zero on, rounding toward zero.
-constexpr unsigned kEngineCsr = 0xFFC0;
-constexpr unsigned kExceptionFlags = 0x3F;
-}  // namespace
 
 bool Koralin::render(bool, const PlugCore::TransportInfo&, double**, double** outputs, int32_t frames) {
   if (work_ == nullptr) return true;
-  const unsigned savedCsr = _mm_getcsr();
-  _mm_setcsr(kEngineCsr);
+  const Platform::EngineFloatMode floatMode;
   const bool square = paramCount() > kWave && paramValue(kWave) > 0.5;
   const double tune = paramCount() >= 2 ? paramValue(kTune) : 0.0;
   const double pitch = (double)currentNote_ + bendSemitones();
@@ -34,6 +26,5 @@ bool Koralin::render(bool, const PlugCore::TransportInfo&, double**, double** ou
     controls.filter.retrigger = false;  // the envelopes start once per sub-block, not once per piece
   }
   retrigger_ = false;
-  _mm_setcsr(savedCsr & ~kExceptionFlags);
   return true;
 }
