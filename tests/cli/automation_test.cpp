@@ -5,8 +5,8 @@
 
 #include "host/lib/midi_timeline.h"
 #include "host/lib/midi_writer.h"
-#include "host/render/plugin_state.h"
-#include "host/render/song_renderer.h"
+#include "host/cli/plugin_state.h"
+#include "host/cli/song_renderer.h"
 #include "tests/cli/probe_log.h"
 
 using namespace Host;

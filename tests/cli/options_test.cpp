@@ -1,7 +1,7 @@
 // The renderer's command line: defaults, both option spellings, and a one-line refusal for each mistake.
 #include <gtest/gtest.h>
 
-#include "host/render/options.h"
+#include "host/cli/options.h"
 
 using namespace Render;
 

@@ -5,7 +5,7 @@
 
 #include "host/lib/midi_timeline.h"
 #include "host/lib/midi_writer.h"
-#include "host/render/song_renderer.h"
+#include "host/cli/song_renderer.h"
 
 using namespace Host;
 using Render::SongRenderer;

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "host/render/file_error.h"
-#include "host/render/options.h"
+#include "host/cli/file_error.h"
+#include "host/cli/options.h"
 
 typedef struct sf_private_tag SNDFILE;
 

@@ -3,7 +3,7 @@
 
 #include <climits>
 
-#include "host/render/self_path.h"
+#include "host/cli/self_path.h"
 
 namespace Render {
 namespace {

@@ -1,5 +1,5 @@
 // The progress bar and the summary line.
-#include "host/render/progress.h"
+#include "host/cli/progress.h"
 
 #include <unistd.h>
 

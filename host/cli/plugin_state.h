@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "host/lib/plugin_host.h"
-#include "host/render/automation.h"
-#include "host/render/options.h"
+#include "host/cli/automation.h"
+#include "host/cli/options.h"
 
 namespace Render {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "host/render/options.h"
+#include "host/cli/options.h"
 
 namespace Render {
 

@@ -1,5 +1,5 @@
 // Automation points from the song's controller changes.
-#include "host/render/automation.h"
+#include "host/cli/automation.h"
 
 namespace Render {
 

@@ -1,5 +1,5 @@
 // Command-line parsing for koralin-render: options with "--name VALUE" or "--name=VALUE", then two paths.
-#include "host/render/options.h"
+#include "host/cli/options.h"
 
 #include <cerrno>
 #include <cmath>

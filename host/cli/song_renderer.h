@@ -8,7 +8,7 @@
 
 #include "host/lib/midi_timeline.h"
 #include "host/lib/plugin_host.h"
-#include "host/render/automation.h"
+#include "host/cli/automation.h"
 
 namespace Render {
 

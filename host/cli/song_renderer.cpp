@@ -1,5 +1,5 @@
 // The render loop: cuts processing calls at block size, tempo changes and automation, sends events, times the tail.
-#include "host/render/song_renderer.h"
+#include "host/cli/song_renderer.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
 // Preset loading and saving through the plug-in's chunk calls, and parameters set by their names.
-#include "host/render/plugin_state.h"
+#include "host/cli/plugin_state.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,7 +8,7 @@
 #include <strings.h>
 
 #include "host/lib/fx_preset.h"
-#include "host/render/file_error.h"
+#include "host/cli/file_error.h"
 
 namespace Render {
 namespace {

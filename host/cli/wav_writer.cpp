@@ -1,5 +1,5 @@
 // WAV writing with libsndfile; integer formats clip overs instead of wrapping them.
-#include "host/render/wav_writer.h"
+#include "host/cli/wav_writer.h"
 
 #include <sndfile.h>
 
