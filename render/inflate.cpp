@@ -14,6 +14,13 @@ constexpr unsigned kLitLenSymbols = 288;
 constexpr unsigned kDistanceSymbols = 32;
 constexpr unsigned kCodeLengthSymbols = 19;
 constexpr unsigned kEndOfBlock = 256;
+constexpr unsigned kFirstLengthSymbol = 257;
+constexpr unsigned kLastLengthSymbol = 285;      // 286 and 287 carry nothing
+constexpr unsigned kLastDistanceSymbol = 29;
+constexpr unsigned kMaxCodeLength = 15;           // literal/length and distance codes
+constexpr unsigned kMaxCodeLengthCodeLength = 7;  // the code-length code's own lengths (3 bits)
+constexpr unsigned kStoredLengthCheck = 65535;  // a stored block's LEN plus its complement NLEN
+constexpr std::size_t kMaxExpansion = 1040;     // above DEFLATE's largest ratio of output to input
 
 constexpr unsigned kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
                                       31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
@@ -59,12 +66,12 @@ int readCodeLengths(BitReader& in, const HuffmanTree& codeLengthTree, unsigned* 
 
 int dynamicTrees(BitReader& in, HuffmanTree& litLen, HuffmanTree& distance) {
     if ((in.bit >> 3) >= in.size || in.size - (in.bit >> 3) < 3) return kPngDynamicHeaderPastEnd;
-    unsigned hlit = in.readBits(5) + 257, hdist = in.readBits(5) + 1, hclen = in.readBits(4) + 4;
+    unsigned hlit = in.readBits(5) + kFirstLengthSymbol, hdist = in.readBits(5) + 1, hclen = in.readBits(4) + 4;
     if (!in.has(3 * hclen)) return kPngDynamicHeaderPastEnd;
     unsigned codeLengthLengths[kCodeLengthSymbols] = {};
     for (unsigned i = 0; i < hclen; ++i) codeLengthLengths[kCodeLengthOrder[i]] = in.readBits(3);
     HuffmanTree codeLengthTree;
-    if (int error = codeLengthTree.build(codeLengthLengths, kCodeLengthSymbols, 7)) return error;
+    if (int error = codeLengthTree.build(codeLengthLengths, kCodeLengthSymbols, kMaxCodeLengthCodeLength)) return error;
 
     unsigned lengths[kLitLenSymbols + kDistanceSymbols] = {};
     if (int error = readCodeLengths(in, codeLengthTree, lengths, hlit + hdist)) return error;
@@ -72,18 +79,18 @@ int dynamicTrees(BitReader& in, HuffmanTree& litLen, HuffmanTree& distance) {
     for (unsigned s = 0; s < hlit; ++s) litLenLengths[s] = lengths[s];
     for (unsigned s = 0; s < hdist; ++s) distanceLengths[s] = lengths[hlit + s];
     if (litLenLengths[kEndOfBlock] == 0) return kPngNoEndOfBlock;
-    if (int error = litLen.build(litLenLengths, kLitLenSymbols, 15)) return error;
-    return distance.build(distanceLengths, kDistanceSymbols, 15);
+    if (int error = litLen.build(litLenLengths, kLitLenSymbols, kMaxCodeLength)) return error;
+    return distance.build(distanceLengths, kDistanceSymbols, kMaxCodeLength);
 }
 
 // Reads one length/distance pair (the length symbol already decoded) and copies from the output's history.
 int copyMatch(BitReader& in, const HuffmanTree& distance, unsigned lengthSymbol, std::vector<std::uint8_t>& out) {
-    unsigned index = lengthSymbol - 257;
+    unsigned index = lengthSymbol - kFirstLengthSymbol;
     if (!in.has(kLengthExtra[index])) return kPngExtraBitsPastEnd;
     std::size_t length = kLengthBase[index] + in.readBits(kLengthExtra[index]);
     unsigned symbol = 0;
     if (int error = distance.decode(in, symbol)) return error;
-    if (symbol > 29) return kPngBadDistanceSymbol;
+    if (symbol > kLastDistanceSymbol) return kPngBadDistanceSymbol;
     if (!in.has(kDistanceExtra[symbol])) return kPngExtraBitsPastEnd;
     std::size_t dist = kDistanceBase[symbol] + in.readBits(kDistanceExtra[symbol]);
     if (dist > out.size()) return kPngDistanceTooFar;
@@ -97,11 +104,11 @@ int huffmanBlock(BitReader& in, const HuffmanTree& litLen, const HuffmanTree& di
     for (;;) {
         unsigned symbol = 0;
         if (int error = litLen.decode(in, symbol)) return error;
-        if (symbol < 256) {
+        if (symbol < kEndOfBlock) {
             out.push_back(std::uint8_t(symbol));
         } else if (symbol == kEndOfBlock) {
             return kPngOk;
-        } else if (symbol <= 285) {
+        } else if (symbol <= kLastLengthSymbol) {
             if (int error = copyMatch(in, distance, symbol, out)) return error;
         }  // 286 and 287 carry nothing
     }
@@ -112,7 +119,7 @@ int storedBlock(BitReader& in, std::vector<std::uint8_t>& out) {
     if (pos > in.size || in.size - pos < 5) return kPngBlockPastEnd;
     const std::uint8_t* p = in.data + pos;
     unsigned len = p[0] | unsigned(p[1]) << 8, nlen = p[2] | unsigned(p[3]) << 8;
-    if (len + nlen != 65535) return kPngStoredLenMismatch;
+    if (len + nlen != kStoredLengthCheck) return kPngStoredLenMismatch;
     if (len > in.size - pos - 4) return kPngStoredPastEnd;
     out.insert(out.end(), p + 4, p + 4 + len);
     in.bit = (pos + 4 + len) * 8;
@@ -146,7 +153,7 @@ int inflateZlib(std::vector<std::uint8_t>& out, const std::uint8_t* in, std::siz
     if ((in[0] & 15) != 8 || (in[0] >> 4) > 7) return kPngZlibBadMethod;
     if ((in[1] >> 5) & 1) return kPngZlibDictionary;
     // DEFLATE cannot expand data more than about 1032 times, so a header's claim beyond that is not believed.
-    std::size_t ceiling = size <= SIZE_MAX / 1040 ? size * 1040 : SIZE_MAX;
+    std::size_t ceiling = size <= SIZE_MAX / kMaxExpansion ? size * kMaxExpansion : SIZE_MAX;
     out.reserve(std::min(sizeHint, ceiling));
     BitReader bits{in + 2, size - 2};
     int error = inflateBlocks(bits, out);

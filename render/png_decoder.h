@@ -57,6 +57,10 @@ enum PngError : int {
     kPngUnknownCritical = 69,      // a critical chunk this decoder does not know
 };
 
+// What a result code of decodePng means, in a few words for messages ("no error" for kPngOk); codes the decoder
+// never returns read "unknown error".
+const char* pngErrorText(int code);
+
 // Decodes the PNG file data[0 .. size) into out, which is resized to fit.
 // With convertToRgba (what the image loader always asks for) out holds width x height x 4 bytes R, G, B, A,
 // rows top to bottom with no padding; without it out holds the samples as the file stores them, bit-packed
