@@ -85,10 +85,6 @@ void Container::setFocus(Control* control) {
   if (parent) parent->setFocus(control);
 }
 
-void Container::reservedService() {
-  if (parent) parent->reservedService();
-}
-
 Menu* Container::newMenu(Control* listener) { return parent ? parent->newMenu(listener) : nullptr; }
 
 bool Container::isMenuOpenFor(Control* control) { return parent && parent->isMenuOpenFor(control); }

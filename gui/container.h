@@ -30,7 +30,6 @@ class Container : public Control {
   virtual void setCapture(Control* control);
   virtual bool hasCapture(Control* control);
   virtual void setFocus(Control* control);
-  virtual void reservedService();  // kept for its place; nothing calls it
   // A new popup menu whose command goes to listener; the caller deletes it. Null where no window exists.
   virtual Menu* newMenu(Control* listener);
   virtual bool isMenuOpenFor(Control* control);

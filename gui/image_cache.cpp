@@ -1,12 +1,17 @@
 // The process-wide picture caches: static owners, so the pictures go with the library's static objects.
 #include "gui/image_cache.h"
 
+#include <cstdio>
 #include <memory>
 #include <mutex>
+
+#include "platform/system.h"
 
 namespace Lattice {
 
 namespace {
+
+constexpr size_t kReportSize = 160;  // a report line, cut short if a resource name is very long
 
 struct Caches {
   std::mutex lock;  // editors of several instances may open on different threads
@@ -36,9 +41,12 @@ const Image* cachedImage(CachedImage which, const char* name) {
   const char* resource = resourceName(which, name);
   if (!slot && resource) {
     try {
-      slot.reset(VexBlit::loadPngResource(resource));
-    } catch (const Image::Exception&) {
-      // A picture that does not decode is drawn as if it were missing.
+      slot = VexBlit::loadPngResource(resource);
+    } catch (const Image::Exception& failure) {
+      // A picture that does not decode is drawn as if it were missing; the debugger output says why.
+      char text[kReportSize];
+      std::snprintf(text, sizeof text, "Koralin: picture \"%s\" does not load: %s.\r\n", resource, failure.what());
+      Platform::debugOutput(text);
     }
   }
   return slot.get();

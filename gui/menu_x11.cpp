@@ -64,8 +64,8 @@ class X11Menu final : public Menu, private VexBlit::Scene {
   Display* display = nullptr;
   Window window = 0;
   Window drawable = 0;
-  VexBlit::GLDevice* device = nullptr;
-  VexBlit::Font* font = nullptr;
+  VexBlit::GLDevicePtr device;
+  std::unique_ptr<VexBlit::Font> font;  // declared after the device: goes first
   bool grabbed = false;
   bool running = false;
   bool needsPaint = false;
@@ -174,15 +174,8 @@ void X11Menu::close() {
     XUngrabKeyboard(display, CurrentTime);
     grabbed = false;
   }
-  if (font) {
-    font->releaseAtlas();
-    delete font;
-    font = nullptr;
-  }
-  if (device) {
-    device->release();
-    device = nullptr;
-  }
+  font.reset();  // its atlas needs the device
+  device.reset();
   if (window) XDestroyWindow(display, window);
   window = drawable = 0;
   XSync(display, False);
@@ -257,7 +250,7 @@ void X11Menu::choose(int index) {
 
 void X11Menu::draw(VexBlit::Context& context) {
   {
-    VexBlit::Shader shader(context, 0, 0, nullptr, nullptr);
+    VexBlit::Shader shader(context, VexBlit::Blend::Off, VexBlit::Combine::Colour, nullptr, nullptr);
     float b = PopupModel::kBorder;
     fill(context, 0, 0, float(model.width), float(model.height), kFrame);
     fill(context, b, b, float(model.width) - 2 * b, float(model.height) - 2 * b, kBack);
@@ -270,7 +263,7 @@ void X11Menu::drawItem(VexBlit::Context& context, const PopupItem& item, bool li
   float top = float(item.top);
   uint32_t text = !item.enabled ? kDisabledText : lit ? kHighlightText : kText;
   {
-    VexBlit::Shader shader(context, 0, 0, nullptr, nullptr);
+    VexBlit::Shader shader(context, VexBlit::Blend::Off, VexBlit::Combine::Colour, nullptr, nullptr);
     if (item.separator) {
       fill(context, left + 4, top + float(item.height / 2), width - 8, 1, kSeparator);
       return;
@@ -285,7 +278,7 @@ void X11Menu::drawItem(VexBlit::Context& context, const PopupItem& item, bool li
   // The access letter underlined, as on Windows menus.
   float from = font->measure(item.label.c_str(), item.mnemonic);
   float letter = font->measure(item.label.c_str() + item.mnemonic, 1);
-  VexBlit::Shader shader(context, 0, 0, nullptr, nullptr);
+  VexBlit::Shader shader(context, VexBlit::Blend::Off, VexBlit::Combine::Colour, nullptr, nullptr);
   fill(context, x + from, baseline + font->underlinePosition, letter, std::max(1.0f, font->underlineThickness),
        0xFF000000u | text);
 }

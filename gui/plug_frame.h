@@ -11,6 +11,7 @@
 #include "gui/menu.h"
 #include "gui/plug_data.h"
 #include "platform/semaphore.h"
+#include "render/gl/font.h"
 #include "threads/thread_task.h"
 
 namespace CoreLoom {
@@ -52,9 +53,9 @@ class PlugFrame : public Container, public IPlugData, public ITimerController, p
   void refreshNow() override { tick(); }
   void addVisualTask(IVisualTask* task) override;
   float getValue(int index, char* text = nullptr) override;
-  VexBlit::StaticTexture* commonTexture() override { return common; }
+  VexBlit::StaticTexture* commonTexture() override { return common.get(); }
   VexBlit::StaticTexture* knobTexture(VexBlit::Context& context) override;
-  VexBlit::Font* font(int which) override { return which == 1 ? largeFont : smallFont; }
+  VexBlit::Font* font(int which) override { return which == 1 ? largeFont.get() : smallFont.get(); }
   uint32_t labelColour() override;
 
   // ITimerController: shows what changed since the last tick.
@@ -87,11 +88,12 @@ class PlugFrame : public Container, public IPlugData, public ITimerController, p
   Platform::Semaphore jobSemaphore{1, 0x7FFFFFFF};
   bool jobInFlight = false;
   int shownLearning = -1;  // the parameter drawn as learning at the last tick
-  VexBlit::StaticTexture* background = nullptr;
-  VexBlit::StaticTexture* common = nullptr;
-  VexBlit::StaticTexture* knobs = nullptr;
-  VexBlit::Font* smallFont = nullptr;
-  VexBlit::Font* largeFont = nullptr;
+  // Made on the first frame, released by releaseGraphics while the device lives.
+  VexBlit::TexturePtr background;
+  VexBlit::TexturePtr common;
+  VexBlit::TexturePtr knobs;
+  std::unique_ptr<VexBlit::Font> smallFont;
+  std::unique_ptr<VexBlit::Font> largeFont;
 };
 
 }  // namespace Lattice

@@ -6,22 +6,6 @@
 
 namespace Lattice {
 
-namespace {
-
-void releaseTexture(VexBlit::StaticTexture*& texture) {
-  if (texture) texture->release();
-  texture = nullptr;
-}
-
-void releaseFont(VexBlit::Font*& font) {
-  if (!font) return;
-  font->releaseAtlas();
-  delete font;
-  font = nullptr;
-}
-
-}  // namespace
-
 void PlugFrame::loadGraphics(VexBlit::Context& context) {
   VexBlit::Device& device = context.device();
   const char* backgroundName = editor->description().backgroundName;
@@ -41,7 +25,7 @@ VexBlit::StaticTexture* PlugFrame::knobTexture(VexBlit::Context& context) {
   if (!knobs)
     if (const Image* image = cachedImage(CachedImage::OldKnobs))
       knobs = VexBlit::createTextureFromImage(context.device(), *image);
-  return knobs;
+  return knobs.get();
 }
 
 void PlugFrame::drawBackground(VexBlit::Context& context) {
@@ -50,13 +34,13 @@ void PlugFrame::drawBackground(VexBlit::Context& context) {
   const float fw = float(w), fh = float(h);
   VexBlit::Quad quad;
   if (!image || image->width == 0 || image->height == 0) {
-    VexBlit::Shader shader(context, 0, 0, nullptr, nullptr);
+    VexBlit::Shader shader(context, VexBlit::Blend::Off, VexBlit::Combine::Colour, nullptr, nullptr);
     VexBlit::initQuad(quad, 0, 0, 0, fw, fh, 0, 0);
     VexBlit::drawQuad(context, quad);
     return;
   }
   // The picture stretched over the frame.
-  VexBlit::Shader shader(context, 0, 1, background, nullptr);
+  VexBlit::Shader shader(context, VexBlit::Blend::Off, VexBlit::Combine::Texture, background.get(), nullptr);
   VexBlit::initQuad(quad, 0xFFFFFFFFu, 0, 0, fw, fh, 0, 0);
   quad.u1 = quad.s1 = float(image->width);
   quad.v1 = quad.t1 = float(image->height);
@@ -68,7 +52,8 @@ void PlugFrame::draw(VexBlit::Context& context) {
   drawBackground(context);
   Container::draw(context);
   if (common && showLogo) {
-    VexBlit::Shader shader(context, 1, 1, common, nullptr);
+    VexBlit::Shader shader(context, VexBlit::Blend::PremultipliedOver, VexBlit::Combine::Texture, common.get(),
+                           nullptr);
     VexBlit::Quad quad;
     VexBlit::initQuad(quad, labelColour() | 0xFF000000u, float(w - 90), float(h - 30), 90, 30, 102, 50);
     VexBlit::drawQuad(context, quad);
@@ -76,11 +61,11 @@ void PlugFrame::draw(VexBlit::Context& context) {
 }
 
 void PlugFrame::releaseGraphics() {
-  releaseTexture(background);
-  releaseTexture(common);
-  releaseTexture(knobs);
-  releaseFont(smallFont);
-  releaseFont(largeFont);
+  background.reset();
+  common.reset();
+  knobs.reset();
+  smallFont.reset();
+  largeFont.reset();
   Container::releaseGraphics();
 }
 

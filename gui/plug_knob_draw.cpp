@@ -38,7 +38,7 @@ void PlugKnob::draw(VexBlit::Context& context) {
   const float v = plug->getValue(index, text);
   const float ax = float(absoluteX()), ay = float(absoluteY());
   if (VexBlit::StaticTexture* ring = plug->commonTexture()) {
-    VexBlit::Shader shader(context, 1, 6, ring, ring);
+    VexBlit::Shader shader(context, VexBlit::Blend::PremultipliedOver, VexBlit::Combine::Crossfade, ring, ring);
     VexBlit::Quad quad;
     VexBlit::initQuad(quad, 0xFFFFFFFFu, ax, ay - 4, 80, 80, 0, 0);
     VexBlit::drawQuad(context, quad);
@@ -47,7 +47,7 @@ void PlugKnob::draw(VexBlit::Context& context) {
     int n = 0, weight = 0;
     knobFrame(v, n, weight);
     const uint32_t rgb = (hover || dragging) ? 0xFFFFFFu : 0xE0E0E0u;
-    VexBlit::Shader shader(context, 1, 6, strip, strip);
+    VexBlit::Shader shader(context, VexBlit::Blend::PremultipliedOver, VexBlit::Combine::Crossfade, strip, strip);
     VexBlit::Quad quad;
     float u = 0, tv = 0;
     stripFrame(n, u, tv);

@@ -4,9 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-namespace VexBlit {
-class Device;
-}
+#include "render/gl/drawing.h"
 
 namespace Lattice {
 
@@ -55,7 +53,7 @@ class WindowBackend {
   // delivers events by itself. May end in onNcDestroy (window destroyed by its parent): return at once then.
   virtual void idle() = 0;
   // The drawing device on this window; throws VexBlit::Exception when it cannot be made.
-  virtual VexBlit::Device* createDevice() = 0;
+  virtual VexBlit::DevicePtr createDevice() = 0;
   // Fills the window black, for a frame the renderer could not draw.
   virtual void paintFallback() = 0;
 };

@@ -102,7 +102,7 @@ void Win32Window::screenOrigin(int& x, int& y) const {
   y = rect.top;
 }
 
-VexBlit::Device* Win32Window::createDevice() {
+VexBlit::DevicePtr Win32Window::createDevice() {
   return VexBlit::createGLDevice(VexBlit::NativeWindow{nullptr, reinterpret_cast<uintptr_t>(window)});
 }
 

@@ -29,7 +29,7 @@ class Win32Window final : public WindowBackend {
   void setCursor(int n) override;
   void screenOrigin(int& x, int& y) const override;
   void idle() override {}
-  VexBlit::Device* createDevice() override;
+  VexBlit::DevicePtr createDevice() override;
   void paintFallback() override;
 
   // The window is being destroyed (WM_NCDESTROY): from now on nothing may destroy or address it again.

@@ -210,9 +210,9 @@ void X11Window::screenOrigin(int& x, int& y) const {
   XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
 }
 
-VexBlit::Device* X11Window::createDevice() {
+VexBlit::DevicePtr X11Window::createDevice() {
   if (!valid()) throw VexBlit::Exception();
-  VexBlit::GLDevice* device = VexBlit::createGLDevice(VexBlit::NativeWindow{display, uintptr_t(window)});
+  VexBlit::GLDevicePtr device = VexBlit::createGLDevice(VexBlit::NativeWindow{display, uintptr_t(window)});
   // The GL child covers our window: its exposures are ours too; its input reaches us by propagation.
   drawable = Window(device->nativeContext().drawableHandle());
   XSelectInput(display, drawable, ExposureMask);

@@ -32,7 +32,7 @@ class X11Window : public WindowBackend {
   void setCursor(int n) override { wantedCursor = n; }
   void screenOrigin(int& x, int& y) const override;
   void idle() override;
-  VexBlit::Device* createDevice() override;
+  VexBlit::DevicePtr createDevice() override;
   void paintFallback() override;
 
   // For the popup menu's modal loop: the editor keeps its timer and painting going meanwhile.

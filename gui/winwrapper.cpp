@@ -40,7 +40,7 @@ Winwrapper::~Winwrapper() {
   menuOpen = false;
   deleteChildren();
   if (timer) stopTimer();
-  if (device) releaseDevice();
+  device.reset();  // the controls above released nothing: what they hold went with them
   native.reset();
 }
 
@@ -53,13 +53,7 @@ void Winwrapper::invalidate() {
 void Winwrapper::releaseGraphics() {
   if (!device) return;
   Container::releaseGraphics();
-  releaseDevice();
-}
-
-void Winwrapper::releaseDevice() {
-  VexBlit::Device* going = device;
-  device = nullptr;
-  going->release();
+  device.reset();  // null before the device goes, so nothing draws through it while it does
 }
 
 void Winwrapper::setCapture(Control* control) {

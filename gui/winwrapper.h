@@ -8,10 +8,6 @@
 #include "gui/menu.h"
 #include "gui/window_backend.h"
 
-namespace VexBlit {
-class Device;
-}
-
 namespace Lattice {
 
 class Winwrapper : public Container {
@@ -73,7 +69,7 @@ class Winwrapper : public Container {
 
   IFrameController* controller;     // not owned
   ITimerController* timer = nullptr;  // receiver of the 10 ms timer; null when none runs
-  VexBlit::Device* device = nullptr;  // made on the first paint, owned
+  VexBlit::DevicePtr device;          // made on the first paint
   Control* captured = nullptr;        // holds the pointer capture
   Control* focused = nullptr;         // holds the keyboard focus
   Control* menuListener = nullptr;    // opened the last popup menu; receives its command
@@ -86,7 +82,6 @@ class Winwrapper : public Container {
   class Dispatch;
   // The control a pointer event goes to (the captured one, else this root) with the point made relative to it.
   Control* pointerTarget(int& x, int& y);
-  void releaseDevice();
 
   std::unique_ptr<WindowBackend> native;
 };

@@ -122,14 +122,14 @@ void GLContext::Native::destroyChild() {
 GLContext::GLContext(NativeWindow window) : native(std::make_unique<Native>()), window(window) {
   native->display = static_cast<Display*>(window.display);
   native->parent = static_cast<Window>(window.window);
-  if (!native->display || !native->parent) checkFailed(262);
+  if (!native->display || !native->parent) checkFailed(kCheckPixelFormat);
   GLXFBConfig config = native->chooseConfig();
-  if (!config) checkFailed(262);
+  if (!config) checkFailed(kCheckPixelFormat);
   XVisualInfo* visual = glXGetVisualFromFBConfig(native->display, config);
-  if (!visual) checkFailed(262);
+  if (!visual) checkFailed(kCheckPixelFormat);
   bool made = native->createChild(visual);
   XFree(visual);
-  if (!made) checkFailed(263);
+  if (!made) checkFailed(kCheckSetPixelFormat);
   {
     XErrorTrap trap(native->display);
     native->context = glXCreateNewContext(native->display, config, GLX_RGBA_TYPE, nullptr, True);
@@ -140,14 +140,14 @@ GLContext::GLContext(NativeWindow window) : native(std::make_unique<Native>()), 
   }
   if (!native->context) {
     native->destroyChild();
-    checkFailed(266);
+    checkFailed(kCheckCreateContext);
   }
   glContext = reinterpret_cast<uintptr_t>(native->context);
   deviceContext = native->child;
 }
 
 GLContext::~GLContext() {
-  // GLX reports no failure when a context is deleted; there is nothing for line 425 to catch here. The window
+  // GLX reports no failure when a context is deleted; there is nothing for kCheckDeleteContext to catch here. The window
   // may be gone already (its parent destroyed first): that error is caught, not left to end the process.
   XErrorTrap trap(native->display);
   glXDestroyContext(native->display, native->context);
@@ -165,7 +165,7 @@ void GLContext::rememberCurrent() {
 }
 
 void GLContext::makeCurrent() {
-  if (!glXMakeCurrent(native->display, native->child, native->context)) checkFailed(149);
+  if (!glXMakeCurrent(native->display, native->child, native->context)) checkFailed(kCheckMakeCurrent);
 }
 
 void GLContext::restoreRemembered() {
@@ -173,7 +173,7 @@ void GLContext::restoreRemembered() {
                       ? glXMakeContextCurrent(native->savedDisplay, native->savedDraw, native->savedRead,
                                               native->savedContext)
                       : glXMakeCurrent(native->display, None, nullptr);
-  if (!restored) checkFailed(168);
+  if (!restored) checkFailed(kCheckRestoreCurrent);
 }
 
 void GLContext::swapBuffers() { glXSwapBuffers(native->display, native->child); }

@@ -42,10 +42,10 @@ void GLContext::Native::create() {
   try {
     const PIXELFORMATDESCRIPTOR format = pixelFormat();
     const int chosen = ChoosePixelFormat(deviceContext, &format);
-    if (chosen == 0) checkFailed(262);
-    if (!SetPixelFormat(deviceContext, chosen, &format)) checkFailed(263);
+    if (chosen == 0) checkFailed(kCheckPixelFormat);
+    if (!SetPixelFormat(deviceContext, chosen, &format)) checkFailed(kCheckSetPixelFormat);
     context = wglCreateContext(deviceContext);
-    if (!context) checkFailed(266);
+    if (!context) checkFailed(kCheckCreateContext);
   } catch (...) {
     ReleaseDC(window, deviceContext);
     throw;
@@ -55,7 +55,7 @@ void GLContext::Native::create() {
 GLContext::GLContext(NativeWindow window) : native(std::make_unique<Native>()), window(window) {
   native->window = reinterpret_cast<HWND>(window.window);
   native->deviceContext = GetDC(native->window);
-  if (!native->deviceContext) checkFailed(262);
+  if (!native->deviceContext) checkFailed(kCheckPixelFormat);
   native->create();
   glContext = reinterpret_cast<uintptr_t>(native->context);
   deviceContext = reinterpret_cast<uintptr_t>(native->deviceContext);
@@ -64,7 +64,7 @@ GLContext::GLContext(NativeWindow window) : native(std::make_unique<Native>()), 
 GLContext::~GLContext() {
   if (!wglDeleteContext(native->context)) {
     try {
-      checkFailed(425);
+      checkFailed(kCheckDeleteContext);
     } catch (const Exception&) {
     }
   }
@@ -79,11 +79,11 @@ void GLContext::rememberCurrent() {
 }
 
 void GLContext::makeCurrent() {
-  if (!wglMakeCurrent(native->deviceContext, native->context)) checkFailed(149);
+  if (!wglMakeCurrent(native->deviceContext, native->context)) checkFailed(kCheckMakeCurrent);
 }
 
 void GLContext::restoreRemembered() {
-  if (!wglMakeCurrent(native->savedDeviceContext, native->savedContext)) checkFailed(168);
+  if (!wglMakeCurrent(native->savedDeviceContext, native->savedContext)) checkFailed(kCheckRestoreCurrent);
 }
 
 void GLContext::swapBuffers() { SwapBuffers(native->deviceContext); }

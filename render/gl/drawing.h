@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "render/gl/base.h"
 
@@ -17,9 +18,42 @@ class Scene {
   virtual void draw(Context& context) = 0;
 };
 
+// How a drawn quad meets what is under it.
+enum class Blend : uint32_t {
+  Off = 0,                // replaces the destination
+  PremultipliedOver = 1,  // source + destination x (1 - source alpha)
+  Additive = 2,           // source + destination
+  StraightOver = 3,       // source x alpha + destination x (1 - source alpha)
+  Coverage = 4,           // per-channel coverage of sub-pixel text
+};
+constexpr uint32_t kBlendCount = 5;
+
+// Where a quad's colour comes from: its vertex colour, its textures, or both.
+enum class Combine : uint32_t {
+  Colour = 0,             // the vertex colour alone
+  Texture = 1,            // texture 0 x colour
+  TextureDoubled = 2,     // texture 0 x colour x 2
+  SoftCoverage = 3,       // (1 - (1 - texture 0)^2) x colour
+  TextureRgb = 4,         // texture 0's RGB with the colour's alpha
+  TwoTextures = 5,        // texture 0 x texture 1 x colour
+  Crossfade = 6,          // texture 1 over texture 0 by the colour's alpha, tinted by the colour
+};
+constexpr uint32_t kCombineCount = 7;
+
+// Frees a device's object through its release(), which makes the device's context current as it needs.
+struct ReleaseDeleter {
+  template <class T>
+  void operator()(T* object) const {
+    if (object) object->release();
+  }
+};
+// A texture, font atlas or device held by its one owner and released with the owner.
+template <class T>
+using DeviceOwned = std::unique_ptr<T, ReleaseDeleter>;
+
 class Texture : public NonCopyable {
  public:
-  // Frees the texture and deletes this object.
+  // Frees the texture and deletes this object; called by its owning pointer.
   virtual void release() = 0;
 };
 
@@ -30,12 +64,14 @@ class StaticTexture : public Texture {
                       uint32_t height) = 0;
 };
 
+using TexturePtr = DeviceOwned<StaticTexture>;
+
 class Device : public NonCopyable {
  public:
-  // Destroys the device.
+  // Destroys the device; called by its owning pointer.
   virtual void release() = 0;
-  // A texture of at least this size; its contents are undefined until updated.
-  virtual StaticTexture* createTexture(uint32_t width, uint32_t height) = 0;
+  // A texture of at least this size; its contents are undefined until updated. Released before the device.
+  virtual TexturePtr createTexture(uint32_t width, uint32_t height) = 0;
   // Paints one frame of the window.
   virtual void renderScene(Scene& scene) = 0;
 };
@@ -53,27 +89,25 @@ struct Quad {
 
 class Context : public NonCopyable {
  public:
-  // An open question slot; the OpenGL context answers null.
-  virtual void* nullQuery(void* query) = 0;
   // Binds a shader (null for none) and returns the one bound before.
   virtual Shader* setShader(Shader* shader) = 0;
-  virtual void applyState(uint32_t blend, uint32_t combine, Texture* texture0, Texture* texture1) = 0;
+  virtual void applyState(Blend blend, Combine combine, Texture* texture0, Texture* texture1) = 0;
   virtual void drawQuads(const Quad* quads, uint32_t count) = 0;
   virtual Device& device() = 0;
 };
 
-// Blend modes: 0 off, 1 premultiplied over, 2 additive, 3 straight alpha over, 4 per-channel coverage.
-// Combine modes: 0 colour, 1 texture x colour, 2 the same doubled, 3 soft coverage, 4 texture RGB with colour
-// alpha, 5 two textures x colour, 6 crossfade of two textures by the colour alpha, tinted by the colour.
+using DevicePtr = DeviceOwned<Device>;
+
+// The drawing state for the quads drawn while it lives: blend and combine modes and up to two textures.
 class Shader : public NonCopyable {
  public:
-  Shader(Context& context, uint32_t blend, uint32_t combine, Texture* texture0, Texture* texture1);
+  Shader(Context& context, Blend blend, Combine combine, Texture* texture0, Texture* texture1);
   ~Shader() override;
 
   Context* context;
   Shader* previous;  // the shader bound before this one, put back on destruction
-  uint32_t combine;
-  uint32_t blend;
+  Combine combine;
+  Blend blend;
   Texture* texture0;  // null for the device's fallback texture
   Texture* texture1;
 };

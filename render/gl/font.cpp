@@ -28,20 +28,10 @@ Font::Font(Device& device, const uint8_t* fontData, size_t size, float pixelSize
   lineHeight = built.lineHeight;
   underlinePosition = built.underlinePosition;
   underlineThickness = built.underlineThickness;
-  atlas = device.createTexture(built.width, built.height);
-  try {
-    atlas->update(built.pixels.data(), built.width, 0, 0, built.width, built.height);
-  } catch (...) {
-    releaseAtlas();
-    throw;
-  }
+  atlas = device.createTexture(built.width, built.height);  // released by its member when a later step throws
+  atlas->update(built.pixels.data(), built.width, 0, 0, built.width, built.height);
   subpixel = readSubpixelSettings(device);
   if (!subpixel.text) subpixel.rgb = true;
-}
-
-void Font::releaseAtlas() {
-  if (atlas) atlas->release();
-  atlas = nullptr;
 }
 
 float Font::measure(const char* text, int length) const {
@@ -102,11 +92,13 @@ float Font::drawText(Context& context, const char* text, int length, float x, fl
     penY += glyph.advanceY;
   }
   {
-    Shader shader(context, threePasses ? 4 : 1, threePasses ? 4 : 1, atlas, nullptr);
+    // Three passes blend each channel by its own coverage; one pass lays premultiplied grey coverage over.
+    Shader shader(context, threePasses ? Blend::Coverage : Blend::PremultipliedOver,
+                  threePasses ? Combine::TextureRgb : Combine::Texture, atlas.get(), nullptr);
     if (!quads.empty()) context.drawQuads(quads.data(), uint32_t(quads.size()));
   }
   if (underline) {
-    Shader shader(context, 1, 0, nullptr, nullptr);
+    Shader shader(context, Blend::PremultipliedOver, Combine::Colour, nullptr, nullptr);
     Quad line;
     initQuad(line, colour | 0xFF000000u, x, y + underlinePosition, penX, underlineThickness, 0, 0);
     drawQuad(context, line);
@@ -114,12 +106,12 @@ float Font::drawText(Context& context, const char* text, int length, float x, fl
   return penX;
 }
 
-Font* loadFontResource(Context& context, const char* name, float pixelSize) {
+std::unique_ptr<Font> loadFontResource(Context& context, const char* name, float pixelSize) {
   if (!name) return nullptr;
   Platform::Resource resource = Platform::findResource(name, "TTF");
   if (!resource) return nullptr;
   try {
-    return new Font(context.device(), resource.data, resource.size, pixelSize);
+    return std::make_unique<Font>(context.device(), resource.data, resource.size, pixelSize);
   } catch (...) {
     return nullptr;
   }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "render/gl/drawing.h"
 #include "render/gl/font_atlas.h"
@@ -20,9 +21,8 @@ class Font {
   Font(Device& device, const uint8_t* fontData, size_t size, float pixelSize);
   Font(const Font&) = delete;
   Font& operator=(const Font&) = delete;
-  // The owner releases the atlas texture (releaseAtlas) while the device exists, then deletes the font.
+  // Releases the atlas texture: the owner deletes the font while the device exists.
   ~Font() = default;
-  void releaseAtlas();
 
   // Width in pixels of the widest line; length -1 for a zero-terminated string.
   float measure(const char* text, int length) const;
@@ -37,14 +37,14 @@ class Font {
   float underlinePosition = 0;
   float underlineThickness = 0;
   Device* device = nullptr;
-  StaticTexture* atlas = nullptr;  // owned
+  TexturePtr atlas;
   // Read from the system when the font is made; each font keeps its own, so one editor never changes another's.
   SubpixelSettings subpixel;
 };
 
 // The font of that name among the module's "TTF" resources at pixelSize, or null when the resource is missing
 // or the font cannot be built (text is then simply not drawn).
-Font* loadFontResource(Context& context, const char* name, float pixelSize);
+std::unique_ptr<Font> loadFontResource(Context& context, const char* name, float pixelSize);
 
 // The calls controls make: a null font measures 0 and draws nothing.
 float measureText(const Font* font, const char* text, int length);

@@ -14,6 +14,22 @@ namespace VexBlit {
 
 namespace {
 
+constexpr FT_UInt kDotsPerInch = 96;
+// Glyphs are hinted at 48 times the horizontal resolution, then the transform takes x down by 16: three atlas
+// texels per screen pixel across, one down.
+constexpr FT_UInt kHintingScale = 48;
+constexpr FT_Fixed kHorizontalShrink = 0x1000;  // 1/16 in 16.16
+constexpr FT_Fixed kUnity = 0x10000;            // 1 in 16.16
+constexpr long kHintedPerTexel = kHintingScale / 3;
+constexpr int32_t kCellPaddingX = 8;  // texels beside the face's bounding box: the filter's spread and a gap
+constexpr int32_t kCellPaddingY = 4;
+constexpr uint32_t kAtlasBorder = 2;  // a texel of gap around the cells, each side
+constexpr uint32_t kNarrowestAtlas = 64;
+constexpr uint32_t kWidestAtlas = 0x10000;  // no card holds a wider picture
+constexpr float kQuadExtraWidth = 6;   // the filter's four texels and one each side
+constexpr float kQuadExtraHeight = 2;  // one row above and below
+constexpr size_t kOversizeReportSize = 64;
+
 // Owns the FreeType library and face for one atlas build, whatever way the build ends.
 struct FreeTypeFace {
   FT_Library library = nullptr;
@@ -27,16 +43,17 @@ struct FreeTypeFace {
 void openFace(FreeTypeFace& ft, const uint8_t* data, size_t size, float pixelSize) {
   if (FT_Init_FreeType(&ft.library)) throw Exception();
   if (FT_New_Memory_Face(ft.library, data, FT_Long(size), 0, &ft.face)) throw Exception();
-  // Glyphs are hinted at 48 times the horizontal resolution, then the transform takes x down by 16: three
-  // atlas texels per screen pixel across, one down.
-  const FT_F26Dot6 charSize = FT_F26Dot6(pixelSize * 64);
-  if (FT_Set_Char_Size(ft.face, charSize, charSize, 96 * 48, 96)) throw Exception();
-  FT_Matrix matrix = {0x1000, 0, 0, 0x10000};
+  const FT_F26Dot6 charSize = FT_F26Dot6(pixelSize * 64);  // 26.6 fixed point
+  if (FT_Set_Char_Size(ft.face, charSize, charSize, kDotsPerInch * kHintingScale, kDotsPerInch)) throw Exception();
+  FT_Matrix matrix = {kHorizontalShrink, 0, 0, kUnity};
   FT_Set_Transform(ft.face, &matrix, nullptr);
 }
 
 // Font units scaled to pixels by the size's vertical scale (16.16 scale, 26.6 result).
-float scaled(FT_Face face, long value) { return float(double(value) * double(face->size->metrics.y_scale) / 4194304.0); }
+constexpr double kScaledToPixels = 65536.0 * 64.0;  // a 16.16 scale times a value, read as 26.6 pixels
+float scaled(FT_Face face, long value) {
+  return float(double(value) * double(face->size->metrics.y_scale) / kScaledToPixels);
+}
 
 void setMetrics(GlyphAtlas& atlas, FT_Face face) {
   atlas.underlinePosition = -scaled(face, face->underline_position);
@@ -48,21 +65,23 @@ void setMetrics(GlyphAtlas& atlas, FT_Face face) {
   }
   const long unitsPerEm = face->units_per_EM;
   atlas.cellWidth =
-      int32_t((face->bbox.xMax - face->bbox.xMin) * long(face->size->metrics.x_ppem) / (unitsPerEm * 16) + 8);
-  atlas.cellHeight = int32_t((face->bbox.yMax - face->bbox.yMin) * long(face->size->metrics.y_ppem) / unitsPerEm + 4);
+      int32_t((face->bbox.xMax - face->bbox.xMin) * long(face->size->metrics.x_ppem) / (unitsPerEm * kHintedPerTexel) +
+              kCellPaddingX);
+  atlas.cellHeight = int32_t((face->bbox.yMax - face->bbox.yMin) * long(face->size->metrics.y_ppem) / unitsPerEm +
+                             kCellPaddingY);
   if (atlas.cellWidth < 1 || atlas.cellHeight < 1) throw Exception();
 }
 
-// The narrowest power-of-two width from 64 whose rows of cells fit within twice that width in height.
+// The narrowest power-of-two width from kNarrowestAtlas whose rows of cells fit within twice that width in height.
 void chooseAtlasSize(GlyphAtlas& atlas) {
-  uint32_t w = 64, columns = 0, h = 0;
+  uint32_t w = kNarrowestAtlas, columns = 0, h = 0;
   for (;;) {
-    columns = (w - 2) / uint32_t(atlas.cellWidth);
+    columns = (w - kAtlasBorder) / uint32_t(atlas.cellWidth);
     if (columns > 0) {
-      h = ((columns + kGlyphCount - 1) / columns) * uint32_t(atlas.cellHeight) + 2;
+      h = ((columns + kGlyphCount - 1) / columns) * uint32_t(atlas.cellHeight) + kAtlasBorder;
       if (h <= 2 * w) break;
     }
-    if (w >= 0x10000) throw Exception();  // a face whose cells need a picture no card holds
+    if (w >= kWidestAtlas) throw Exception();  // a face whose cells need a picture no card holds
     w *= 2;
   }
   atlas.columns = columns;
@@ -72,7 +91,7 @@ void chooseAtlasSize(GlyphAtlas& atlas) {
 }
 
 void reportOversize(const char* format, int c) {
-  char text[64];
+  char text[kOversizeReportSize];
   std::snprintf(text, sizeof text, format, c, c);
   Platform::debugOutput(text);
 }
@@ -108,8 +127,8 @@ void rasteriseGlyph(GlyphAtlas& atlas, FT_Face face, int i) {
   g.atlasY = float(b);
   g.bitmapLeft = float(slot->bitmap_left);
   g.bitmapTop = float(slot->bitmap_top);
-  g.quadWidth = float(slot->bitmap.width + 6);
-  g.quadHeight = float(slot->bitmap.rows + 2);
+  g.quadWidth = float(slot->bitmap.width) + kQuadExtraWidth;
+  g.quadHeight = float(slot->bitmap.rows) + kQuadExtraHeight;
   g.advanceX = float(slot->advance.x) / 64;
   g.advanceY = float(slot->advance.y) / 64;
   if (float(atlas.cellWidth) < g.quadWidth) reportOversize("over BBX: '%c' (%d)\n", c);

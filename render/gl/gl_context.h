@@ -22,16 +22,17 @@ constexpr uintptr_t kHandleAfterDeletion = 0xf00dbaad;
 class GLContext : public NonCopyable {
  public:
   // Sets up a double-buffered RGBA visual or pixel format (24-bit colour, 24-bit depth, 8-bit stencil) on the
-  // window and creates the rendering context: checkFailed 262, 263 or 266 on failure, nothing left allocated.
+  // window and creates the rendering context: kCheckPixelFormat, kCheckSetPixelFormat or kCheckCreateContext on
+  // failure, nothing left allocated.
   explicit GLContext(NativeWindow window);
-  // Deletes the context; a failure is reported with line 425 and teardown goes on.
+  // Deletes the context; a failure is reported with kCheckDeleteContext and teardown goes on.
   ~GLContext() override;
 
   // Remembers what is current on this thread now, for restore().
   void rememberCurrent();
-  // Makes this context current on the window (checkFailed 149).
+  // Makes this context current on the window (kCheckMakeCurrent).
   void makeCurrent();
-  // Puts back what rememberCurrent() saw (checkFailed 168).
+  // Puts back what rememberCurrent() saw (kCheckRestoreCurrent).
   void restoreRemembered();
   void swapBuffers();
   // The window's client size now.

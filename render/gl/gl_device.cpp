@@ -23,7 +23,8 @@ bool missingExtensionsShown = false;
 bool contains(const char* text, const char* name) { return std::strstr(text, name) != nullptr; }
 
 // The fallback texture: 2 by 2 blocks of red, green / yellow, blue, opaque, as 0xAARRGGBB.
-const uint32_t kFallbackPixels[16] = {
+constexpr uint32_t kFallbackSide = 4;
+const uint32_t kFallbackPixels[kFallbackSide * kFallbackSide] = {
     0xFFFF0000, 0xFFFF0000, 0xFF00FF00, 0xFF00FF00,  //
     0xFFFF0000, 0xFFFF0000, 0xFF00FF00, 0xFF00FF00,  //
     0xFFFFFF00, 0xFFFFFF00, 0xFF0000FF, 0xFF0000FF,  //
@@ -47,8 +48,8 @@ Capabilities probeExtensions(const char* ext) {
   return caps;
 }
 
-GLDevice* createGLDevice(NativeWindow window, const DeviceOptions& options) {
-  return new GLDevice(window, options);
+GLDevicePtr createGLDevice(NativeWindow window, const DeviceOptions& options) {
+  return GLDevicePtr(new GLDevice(window, options));
 }
 
 GLDevice::GLDevice(NativeWindow window, const DeviceOptions& options)
@@ -56,8 +57,8 @@ GLDevice::GLDevice(NativeWindow window, const DeviceOptions& options)
   try {
     initialise(options);
   } catch (...) {
-    // The context itself goes with its owning member.
-    releaseDefaultTexture();
+    // The context itself goes with its owning member, after the fallback texture.
+    defaultTexture.reset();
     throw;
   }
 }
@@ -99,24 +100,18 @@ void GLDevice::fetchEntryPoints() {
   }
   caps.hasTwoSidedStencil = caps.hasStencilTwoSide || caps.hasAtiSeparateStencil;
   multiTexCoord2f = reinterpret_cast<PFNGLMULTITEXCOORD2FARBPROC>(glContext->procAddress("glMultiTexCoord2fARB"));
-  if (!multiTexCoord2f) checkFailed(383);
+  if (!multiTexCoord2f) checkFailed(kCheckNoMultiTexCoord);
   activeTexture = reinterpret_cast<PFNGLACTIVETEXTUREARBPROC>(glContext->procAddress("glActiveTextureARB"));
-  if (!activeTexture) checkFailed(384);
+  if (!activeTexture) checkFailed(kCheckNoActiveTexture);
 }
 
 void GLDevice::createDefaultTexture() {
-  defaultTexture = createTexture(4, 4);
-  defaultTexture->update(kFallbackPixels, 4, 0, 0, 4, 4);
-}
-
-void GLDevice::releaseDefaultTexture() {
-  if (!defaultTexture) return;
-  defaultTexture->release();
-  defaultTexture = nullptr;
+  defaultTexture = createTexture(kFallbackSide, kFallbackSide);
+  defaultTexture->update(kFallbackPixels, kFallbackSide, 0, 0, kFallbackSide, kFallbackSide);
 }
 
 GLDevice::~GLDevice() {
-  releaseDefaultTexture();
+  defaultTexture.reset();
   glContext.reset();
   if (textureCount != 0) Platform::debugOutput("Quillmarsh GL stats.textures non-zero; possible leak.\r\n");
 }

@@ -33,19 +33,19 @@ struct DeviceOptions {
 };
 
 class GLDevice;
+using GLDevicePtr = DeviceOwned<GLDevice>;
 // Creates the device on the window; throws Exception on failure and leaves nothing allocated.
-GLDevice* createGLDevice(NativeWindow window, const DeviceOptions& options = {});
+GLDevicePtr createGLDevice(NativeWindow window, const DeviceOptions& options = {});
 
 class GLDevice final : public Device, public Context {
  public:
   // Device
   void release() override;
-  StaticTexture* createTexture(uint32_t width, uint32_t height) override;
+  TexturePtr createTexture(uint32_t width, uint32_t height) override;
   void renderScene(Scene& scene) override;
   // Context
-  void* nullQuery(void*) override { return nullptr; }
   Shader* setShader(Shader* shader) override;
-  void applyState(uint32_t blend, uint32_t combine, Texture* texture0, Texture* texture1) override;
+  void applyState(Blend blend, Combine combine, Texture* texture0, Texture* texture1) override;
   void drawQuads(const Quad* quads, uint32_t count) override;
   Device& device() override { return *this; }
 
@@ -55,7 +55,6 @@ class GLDevice final : public Device, public Context {
   bool usesRectTextures() const { return rectTextures; }
   const Capabilities& capabilities() const { return caps; }
   GLContext& nativeContext() { return *glContext; }
-  StaticTexture* fallbackTexture() const { return defaultTexture; }
 
   // Makes the device's context current for its lifetime and puts back the caller's when the outermost one closes.
   class CurrentContextScope {
@@ -71,7 +70,7 @@ class GLDevice final : public Device, public Context {
   };
 
  private:
-  friend GLDevice* createGLDevice(NativeWindow, const DeviceOptions&);
+  friend GLDevicePtr createGLDevice(NativeWindow, const DeviceOptions&);
   friend class GLTexture;
   friend class GLStaticTexture;
   GLDevice(NativeWindow window, const DeviceOptions& options);
@@ -80,8 +79,7 @@ class GLDevice final : public Device, public Context {
   void requireExtensions(const char* extensions);
   void fetchEntryPoints();
   void createDefaultTexture();
-  void releaseDefaultTexture();
-  void applyCombine(uint32_t combine, GLuint texture0, GLuint texture1);
+  void applyCombine(Combine combine, GLuint texture0, GLuint texture1);
   void emitVertex(const Quad& quad, float x, float y, float u, float v, float s, float t);
 
   PFNGLMULTITEXCOORD2FARBPROC multiTexCoord2f = nullptr;
@@ -99,7 +97,7 @@ class GLDevice final : public Device, public Context {
   GLenum textureBinding = GL_TEXTURE_BINDING_2D;
   Capabilities caps;
   float texScale0X = 1, texScale0Y = 1, texScale1X = 1, texScale1Y = 1;
-  StaticTexture* defaultTexture = nullptr;  // 4 by 4 fallback, owned
+  TexturePtr defaultTexture;                // 4 by 4 fallback
   int32_t textureCount = 0;                 // live textures made by this device
 };
 

@@ -25,7 +25,8 @@ struct BlendMode {
   bool enabled;
   GLenum source, destination;
 };
-const BlendMode kBlendModes[5] = {
+// Indexed by Blend.
+const BlendMode kBlendModes[kBlendCount] = {
     {false, GL_ONE, GL_ZERO},
     {true, GL_ONE, GL_ONE_MINUS_SRC_ALPHA},        // premultiplied over
     {true, GL_ONE, GL_ONE},                        // additive
@@ -35,13 +36,13 @@ const BlendMode kBlendModes[5] = {
 
 GLTexture& asGLTexture(Texture* texture) {
   auto* gl = dynamic_cast<GLTexture*>(texture);
-  if (!gl) checkFailed(903);
+  if (!gl) checkFailed(kCheckForeignTexture);
   return *gl;
 }
 
 }  // namespace
 
-Shader::Shader(Context& context, uint32_t blend, uint32_t combine, Texture* texture0, Texture* texture1)
+Shader::Shader(Context& context, Blend blend, Combine combine, Texture* texture0, Texture* texture1)
     : context(&context), previous(nullptr), combine(combine), blend(blend), texture0(texture0), texture1(texture1) {
   previous = context.setShader(this);
 }
@@ -55,17 +56,17 @@ Shader* GLDevice::setShader(Shader* shader) {
   return before;
 }
 
-void GLDevice::applyState(uint32_t blend, uint32_t combine, Texture* texture0, Texture* texture1) {
-  GLTexture& t0 = asGLTexture(texture0 ? texture0 : defaultTexture);
-  GLTexture& t1 = asGLTexture(texture1 ? texture1 : defaultTexture);
+void GLDevice::applyState(Blend blend, Combine combine, Texture* texture0, Texture* texture1) {
+  GLTexture& t0 = asGLTexture(texture0 ? texture0 : defaultTexture.get());
+  GLTexture& t1 = asGLTexture(texture1 ? texture1 : defaultTexture.get());
   // Rectangle textures take texel coordinates; power-of-two ones take fractions of the allocated size.
   texScale0X = rectTextures ? 1.0f : 1.0f / float(t0.width);
   texScale0Y = rectTextures ? 1.0f : 1.0f / float(t0.height);
   texScale1X = rectTextures ? 1.0f : 1.0f / float(t1.width);
   texScale1Y = rectTextures ? 1.0f : 1.0f / float(t1.height);
   applyCombine(combine, t0.name, t1.name);
-  if (blend > 4) checkFailed(948);
-  const BlendMode& mode = kBlendModes[blend];
+  if (uint32_t(blend) >= kBlendCount) checkFailed(kCheckUnknownBlend);
+  const BlendMode& mode = kBlendModes[uint32_t(blend)];
   if (mode.enabled) {
     glEnable(GL_BLEND);
     glBlendFunc(mode.source, mode.destination);
@@ -75,9 +76,9 @@ void GLDevice::applyState(uint32_t blend, uint32_t combine, Texture* texture0, T
   stateDirty = false;
 }
 
-void GLDevice::applyCombine(uint32_t combine, GLuint texture0, GLuint texture1) {
-  if (combine > 6) checkFailed(917);
-  const GLuint fallback = dynamic_cast<GLTexture*>(defaultTexture)->name;
+void GLDevice::applyCombine(Combine combine, GLuint texture0, GLuint texture1) {
+  if (uint32_t(combine) >= kCombineCount) checkFailed(kCheckUnknownCombine);
+  const GLuint fallback = dynamic_cast<GLTexture*>(defaultTexture.get())->name;
   auto unit = [this](int n) { activeTexture(GL_TEXTURE0_ARB + n); };
   auto off = [this, &unit](int n) {
     unit(n);
@@ -88,16 +89,16 @@ void GLDevice::applyCombine(uint32_t combine, GLuint texture0, GLuint texture1) 
     glBindTexture(textureTarget, name);
   };
   switch (combine) {
-    case 0:
+    case Combine::Colour:
       off(0), off(1), off(2);
       break;
-    case 1:
-    case 2:
+    case Combine::Texture:
+    case Combine::TextureDoubled:
       unit(0), bind(texture0), combiner(GL_MODULATE, GL_TEXTURE, GL_PREVIOUS);
-      if (combine == 2) glTexEnvi(GL_TEXTURE_ENV, GL_RGB_SCALE, 2);
+      if (combine == Combine::TextureDoubled) glTexEnvi(GL_TEXTURE_ENV, GL_RGB_SCALE, 2);
       off(1), off(2);
       break;
-    case 3:
+    case Combine::SoftCoverage:
       // 1 - (1 - t)^2 on unit 0, then times the colour on unit 1: a soft coverage curve.
       unit(0), bind(texture0), combiner(GL_MODULATE, GL_TEXTURE, GL_TEXTURE);
       glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB, GL_ONE_MINUS_SRC_COLOR);
@@ -106,16 +107,16 @@ void GLDevice::applyCombine(uint32_t combine, GLuint texture0, GLuint texture1) 
       glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_RGB, GL_ONE_MINUS_SRC_COLOR);
       off(2);
       break;
-    case 4:
+    case Combine::TextureRgb:
       unit(0), bind(texture0), combiner(GL_MODULATE, GL_PREVIOUS, GL_TEXTURE, GL_REPLACE);
       off(1), off(2);
       break;
-    case 5:
+    case Combine::TwoTextures:
       unit(0), bind(texture0), combiner(GL_MODULATE, GL_TEXTURE, GL_PREVIOUS);
       unit(1), bind(texture1), combiner(GL_MODULATE, GL_TEXTURE, GL_PREVIOUS);
       off(2);
       break;
-    case 6:
+    case Combine::Crossfade:
       // Crossfade: texture 1 weighted by the colour alpha over texture 0, then tinted by the colour.
       unit(0), bind(texture0), combiner(GL_REPLACE, GL_TEXTURE, GL_PREVIOUS);
       unit(1), bind(texture1), combiner(GL_INTERPOLATE, GL_TEXTURE, GL_PREVIOUS);

@@ -25,15 +25,21 @@ class BindingKeeper {
 
 }  // namespace
 
+namespace {
+
+constexpr uint32_t kLargestPowerOfTwo = 0x80000000u;  // the largest a 32-bit side holds
+
+}  // namespace
+
 uint32_t roundUpToPowerOfTwo(uint32_t size) {
   uint32_t side = 1;
-  while (side < size && side < 0x80000000u) side *= 2;
+  while (side < size && side < kLargestPowerOfTwo) side *= 2;
   return side < size ? size : side;
 }
 
-StaticTexture* GLDevice::createTexture(uint32_t w, uint32_t h) {
+TexturePtr GLDevice::createTexture(uint32_t w, uint32_t h) {
   CurrentContextScope scope(*this);
-  return new GLStaticTexture(*this, w, h);
+  return TexturePtr(new GLStaticTexture(*this, w, h));
 }
 
 GLTexture::GLTexture(GLDevice& owner, uint32_t requestedWidth, uint32_t requestedHeight) : device(&owner) {

@@ -11,7 +11,8 @@ namespace VexBlit {
 class GLTexture : public Texture {
  public:
   GLTexture(GLDevice& device, uint32_t requestedWidth, uint32_t requestedHeight);
-  // Frees the OpenGL name (failures swallowed), lowers the device's count and deletes this object.
+  // Frees the OpenGL name with the device's context current (failures swallowed), lowers the device's count and
+  // deletes this object. Called by the texture's owning pointer.
   void release() override;
 
   GLuint name = 0;

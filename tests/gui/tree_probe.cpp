@@ -1,4 +1,4 @@
-// Test doubles for the toolkit: logging controls, a logging window backend and a device that draws nothing.
+// Test doubles for the toolkit: logging controls, a logging window backend and a logging device without a display.
 #include "tree_probe.h"
 
 namespace LatticeTest {
@@ -7,35 +7,17 @@ namespace {
 
 std::string point(int x, int y) { return std::to_string(x) + "," + std::to_string(y); }
 
-// A context that records nothing: controls of these tests only log that they were drawn.
-class NullContext : public VexBlit::Context {
- public:
-  explicit NullContext(VexBlit::Device& owner) : owner(owner) {}
-  void* nullQuery(void*) override { return nullptr; }
-  VexBlit::Shader* setShader(VexBlit::Shader* shader) override { return shader; }
-  void applyState(uint32_t, uint32_t, VexBlit::Texture*, VexBlit::Texture*) override {}
-  void drawQuads(const VexBlit::Quad*, uint32_t) override {}
-  VexBlit::Device& device() override { return owner; }
-  VexBlit::Device& owner;
-};
-
-class FakeDevice : public VexBlit::Device {
- public:
-  explicit FakeDevice(Log& log) : log(log) {}
-  void release() override {
-    log.push_back("device.release");
-    delete this;
-  }
-  VexBlit::StaticTexture* createTexture(uint32_t, uint32_t) override { return nullptr; }
-  void renderScene(VexBlit::Scene& scene) override {
-    log.push_back("device.frame");
-    NullContext context(*this);
-    scene.draw(context);
-  }
-  Log& log;
-};
-
 }  // namespace
+
+void FakeDevice::release() {
+  log.push_back("device.release");
+  NullDevice::release();
+}
+
+void FakeDevice::renderScene(VexBlit::Scene& scene) {
+  log.push_back("device.frame");
+  NullDevice::renderScene(scene);
+}
 
 Probe::Probe(Lattice::Container* parent, Log& log, std::string name, int x, int y, int w, int h)
     : Control(parent, x, y, w, h), log(log), name(std::move(name)) {}
@@ -120,10 +102,10 @@ bool FakeBackend::startTimer() {
   return timerWorks;
 }
 
-VexBlit::Device* FakeBackend::createDevice() {
+VexBlit::DevicePtr FakeBackend::createDevice() {
   log.push_back("native.createDevice");
   if (deviceFails) throw VexBlit::Exception();
-  return new FakeDevice(log);
+  return VexBlit::DevicePtr(new FakeDevice(log));
 }
 
 void drawOnce(VexBlit::Scene& scene) {

@@ -1,4 +1,4 @@
-// Test doubles for the toolkit: logging controls, a logging window backend and a device that draws nothing.
+// Test doubles for the toolkit: logging controls, a logging window backend and a logging device without a display.
 #pragma once
 
 #include <memory>
@@ -8,6 +8,7 @@
 #include "gui/container.h"
 #include "gui/winwrapper.h"
 #include "render/gl/drawing.h"
+#include "render/gl/null_device.h"
 
 namespace LatticeTest {
 
@@ -69,7 +70,7 @@ class FakeBackend : public Lattice::WindowBackend {
   void setCursor(int n) override { log.push_back("native.cursor(" + std::to_string(n) + ")"); }
   void screenOrigin(int& x, int& y) const override { x = 100, y = 200; }
   void idle() override {}
-  VexBlit::Device* createDevice() override;
+  VexBlit::DevicePtr createDevice() override;
   void paintFallback() override { log.push_back("native.black"); }
 
   Lattice::Winwrapper& root;
@@ -79,6 +80,15 @@ class FakeBackend : public Lattice::WindowBackend {
   bool timerWorks = true;
   bool deviceFails = false;
   bool askAnswer = false;
+};
+
+// The null device, logging its frames and its release.
+class FakeDevice : public VexBlit::NullDevice {
+ public:
+  explicit FakeDevice(Log& log) : log(log) {}
+  void release() override;
+  void renderScene(VexBlit::Scene& scene) override;
+  Log& log;
 };
 
 // Makes roots on a FakeBackend; the backend made last is reachable through lastBackend.
@@ -98,7 +108,7 @@ struct FakeController : Lattice::IFrameController {
   bool allowClose = true;
 };
 
-// Draws scene once into a context that records nothing.
+// Draws scene once on a null device of its own.
 void drawOnce(VexBlit::Scene& scene);
 
 // Copies the entries of log that start with prefix (to compare one participant's story).

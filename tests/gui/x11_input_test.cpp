@@ -27,7 +27,7 @@ struct Dragger : Probe {
 struct Painter : Probe {
   using Probe::Probe;
   void draw(VexBlit::Context& context) override {
-    VexBlit::Shader shader(context, 0, 0, nullptr, nullptr);
+    VexBlit::Shader shader(context, VexBlit::Blend::Off, VexBlit::Combine::Colour, nullptr, nullptr);
     VexBlit::Quad quad;
     VexBlit::initQuad(quad, 0xFFFF0000, float(absoluteX()), float(absoluteY()), float(w), float(h), 0, 0);
     VexBlit::drawQuad(context, quad);

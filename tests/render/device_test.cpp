@@ -1,4 +1,4 @@
-// The OpenGL device: capability probe, creation failures, the make-current scope, frames and texture accounting.
+// The OpenGL device: creation failures, the make-current scope, frames and texture accounting.
 #include <gtest/gtest.h>
 #include <GL/glx.h>
 
@@ -31,30 +31,6 @@ int childCount(Display* display, Window window) {
 }
 
 }  // namespace
-
-TEST(ProbeExtensions, PlainSubstringTestsForRequiredAndOptionalNames) {
-  EXPECT_FALSE(probeExtensions(nullptr).required);
-  EXPECT_FALSE(probeExtensions("GL_ARB_multitexture").required);
-  EXPECT_FALSE(probeExtensions("GL_ARB_texture_env_combine").required);
-  EXPECT_TRUE(probeExtensions("GL_ARB_multitexture GL_EXT_texture_env_combine").required);
-  // A name that occurs only as the prefix of a longer one still counts.
-  Capabilities prefix = probeExtensions("GL_ARB_multitexture_x GL_ARB_texture_env_combine_y GL_EXT_texture_rectangle2");
-  EXPECT_TRUE(prefix.required);
-  EXPECT_TRUE(prefix.rectTextures);
-  Capabilities all = probeExtensions(
-      "GL_ARB_vertex_buffer_object WGL_ARB_pbuffer GL_EXT_packed_depth_stencil GL_EXT_stencil_wrap "
-      "GL_EXT_stencil_two_side GL_ATI_separate_stencil");
-  EXPECT_TRUE(all.hasVertexBufferObject && all.hasPbuffer && all.hasPackedDepthStencil && all.hasStencilWrap &&
-              all.hasStencilTwoSide && all.hasAtiSeparateStencil);
-  EXPECT_FALSE(all.required || all.rectTextures);
-}
-
-TEST(CheckFailed, WritesTheNumberedLineAndThrows) {
-  testing::internal::CaptureStderr();
-  EXPECT_THROW(checkFailed(917), Exception);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "Quillmarsh GL: check failed at line 917 (please report this bug).\r\n");
-}
 
 TEST_F(GLTest, MissingExtensionsShowOneBoxPerProcessAndLeaveNothingBehind) {
   Platform::setMessageBoxSeam(&countBox);
@@ -99,17 +75,17 @@ TEST_F(GLTest, ScopesRestoreAForeignContextAndNestWithoutRemaking) {
 
   GLDevice& made = makeDevice();
   EXPECT_EQ(glXGetCurrentContext(), foreign);
-  StaticTexture* outside = made.createTexture(8, 8);
+  TexturePtr outside = made.createTexture(8, 8);
   EXPECT_EQ(glXGetCurrentContext(), foreign);
   GLXContext during = nullptr, afterTexture = nullptr;
   uint32_t depthDuring = 0, depthAfterTexture = 0;
   FunctionScene scene([&](Context& context) {
     during = glXGetCurrentContext();
     depthDuring = made.scopeDepth();
-    StaticTexture* inside = context.device().createTexture(4, 4);
+    TexturePtr inside = context.device().createTexture(4, 4);
     afterTexture = glXGetCurrentContext();
     depthAfterTexture = made.scopeDepth();
-    inside->release();
+    inside.reset();
   });
   made.renderScene(scene);
   EXPECT_NE(during, foreign);
@@ -120,7 +96,7 @@ TEST_F(GLTest, ScopesRestoreAForeignContextAndNestWithoutRemaking) {
   EXPECT_EQ(glXGetCurrentDrawable(), pbuffer);
   EXPECT_EQ(glXGetCurrentReadDrawable(), pbuffer);
   EXPECT_EQ(made.scopeDepth(), 0u);
-  outside->release();
+  outside.reset();
   glXMakeCurrent(display, None, nullptr);
   glXDestroyContext(display, foreign);
   glXDestroyPbuffer(display, pbuffer);
@@ -128,8 +104,8 @@ TEST_F(GLTest, ScopesRestoreAForeignContextAndNestWithoutRemaking) {
 
 TEST_F(GLTest, AFailedCheckInsideAFrameRestoresTheCallersContext) {
   GLDevice& made = makeDevice();
-  FunctionScene badCombine([](Context& context) { context.applyState(0, 7, nullptr, nullptr); });
-  FunctionScene badBlend([](Context& context) { context.applyState(5, 0, nullptr, nullptr); });
+  FunctionScene badCombine([](Context& context) { context.applyState(Blend::Off, Combine(7), nullptr, nullptr); });
+  FunctionScene badBlend([](Context& context) { context.applyState(Blend(5), Combine::Colour, nullptr, nullptr); });
   testing::internal::CaptureStderr();
   EXPECT_THROW(made.renderScene(badCombine), Exception);
   EXPECT_THROW(made.renderScene(badBlend), Exception);
@@ -145,17 +121,16 @@ TEST_F(GLTest, AFailedCheckInsideAFrameRestoresTheCallersContext) {
 
 TEST_F(GLTest, TexturesAreCountedAndALeakIsReportedAtTeardown) {
   GLDevice& made = makeDevice();
-  StaticTexture* a = made.createTexture(16, 16);
-  StaticTexture* b = made.createTexture(3, 5);
+  TexturePtr a = made.createTexture(16, 16);
+  TexturePtr b = made.createTexture(3, 5);
   EXPECT_EQ(made.liveTextures(), 3u);
-  a->release();
+  a.reset();
   EXPECT_EQ(made.liveTextures(), 2u);
   testing::internal::CaptureStderr();
-  made.release();
-  device = nullptr;
+  device.reset();
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Quillmarsh GL stats.textures non-zero; possible leak.\r\n");
   // The device does not free what was leaked; its GL name went with the context, the object is ours to drop.
-  delete b;
+  delete b.release();
 }
 
 TEST_F(GLTest, AFrameFollowsTheWindowSizeWithAPixelProjection) {
@@ -167,7 +142,7 @@ TEST_F(GLTest, AFrameFollowsTheWindowSizeWithAPixelProjection) {
     glGetIntegerv(GL_VIEWPORT, viewport);
     EXPECT_EQ(viewport[2], 100);
     EXPECT_EQ(viewport[3], 40);
-    fillRect(context, 0, 0, 0, 1, 1, 0xFFFF0000);  // the top-left pixel
+    fillRect(context, Blend::Off, 0, 0, 1, 1, 0xFFFF0000);  // the top-left pixel
   });
   ASSERT_EQ(frame.width, 100u);
   EXPECT_TRUE(near(frame.at(0, 0), 0xFF0000));
@@ -177,12 +152,11 @@ TEST_F(GLTest, AFrameFollowsTheWindowSizeWithAPixelProjection) {
 
 TEST_F(GLTest, ADeviceOutlivingItsWindowStillTearsDown) {
   GLDevice& made = makeDevice();
-  StaticTexture* texture = made.createTexture(4, 4);
-  texture->release();
+  TexturePtr texture = made.createTexture(4, 4);
+  texture.reset();
   XDestroyWindow(display, window);  // takes the device's drawable with it
   XSync(display, False);
   window = 0;
-  made.release();
-  device = nullptr;
+  device.reset();
   EXPECT_EQ(glXGetCurrentContext(), nullptr);
 }

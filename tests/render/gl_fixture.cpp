@@ -54,7 +54,7 @@ void GLTest::SetUp() {
 }
 
 void GLTest::TearDown() {
-  if (device) device->release();
+  device.reset();
   if (window) XDestroyWindow(display, window);
   if (display) XSync(display, False);
 }
@@ -76,15 +76,15 @@ Frame GLTest::render(const std::function<void(Context&)>& draw) {
   return frame;
 }
 
-VexBlit::StaticTexture* GLTest::solidTexture(uint32_t w, uint32_t h, uint32_t colour) {
+VexBlit::TexturePtr GLTest::solidTexture(uint32_t w, uint32_t h, uint32_t colour) {
   std::vector<uint32_t> pixels(size_t(w) * h, colour);
-  VexBlit::StaticTexture* texture = device->createTexture(w, h);
+  VexBlit::TexturePtr texture = device->createTexture(w, h);
   texture->update(pixels.data(), w, 0, 0, w, h);
   return texture;
 }
 
-void fillRect(Context& context, uint32_t blend, float x, float y, float w, float h, uint32_t colour) {
-  VexBlit::Shader shader(context, blend, 0, nullptr, nullptr);
+void fillRect(Context& context, VexBlit::Blend blend, float x, float y, float w, float h, uint32_t colour) {
+  VexBlit::Shader shader(context, blend, VexBlit::Combine::Colour, nullptr, nullptr);
   VexBlit::Quad quad;
   VexBlit::initQuad(quad, colour, x, y, w, h, 0, 0);
   VexBlit::drawQuad(context, quad);

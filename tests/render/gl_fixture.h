@@ -49,17 +49,17 @@ class GLTest : public ::testing::Test {
   Frame render(const std::function<void(Context&)>& draw);
   VexBlit::NativeWindow nativeWindow() const { return {display, window}; }
   // A w by h texture of one colour (0xAARRGGBB).
-  VexBlit::StaticTexture* solidTexture(uint32_t w, uint32_t h, uint32_t colour);
+  VexBlit::TexturePtr solidTexture(uint32_t w, uint32_t h, uint32_t colour);
 
   XDisplay* display = nullptr;
   XWindow window = 0;
-  VexBlit::GLDevice* device = nullptr;
+  VexBlit::GLDevicePtr device;
 };
 
 // The test display, opened once per process; null when there is none.
 XDisplay* sharedDisplay();
 
-// A quad from (x, y) of size w by h in one colour under a shader with combine mode 0 and the given blend.
-void fillRect(Context& context, uint32_t blend, float x, float y, float w, float h, uint32_t colour);
+// A quad from (x, y) of size w by h in one colour under a shader with the colour alone and the given blend.
+void fillRect(Context& context, VexBlit::Blend blend, float x, float y, float w, float h, uint32_t colour);
 
 }  // namespace VexBlitTest

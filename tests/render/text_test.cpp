@@ -1,4 +1,4 @@
-// Glyph-atlas text: the atlas build, the row filter, sub-pixel settings, measuring and drawing.
+// Glyph-atlas text drawn on the display: lines, control characters, the underline and sub-pixel passes.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -13,8 +13,6 @@ using namespace VexBlitTest;
 
 namespace {
 
-Platform::Resource vera() { return Platform::findResource("VERA", "TTF"); }
-
 const Glyph& glyphOf(const Font& font, char c) { return font.glyphs[c - kFirstGlyph]; }
 
 // Pixels brighter than the dark background in rows [y0, y1) and columns [x0, x1).
@@ -28,10 +26,7 @@ int litPixels(const Frame& frame, uint32_t x0, uint32_t y0, uint32_t x1, uint32_
 class TextTest : public GLTest {
  protected:
   void TearDown() override {
-    if (font) {
-      font->releaseAtlas();
-      delete font;
-    }
+    font.reset();  // its atlas goes while the device lives
     GLTest::TearDown();
   }
   Font& makeFont(float size) {
@@ -40,86 +35,10 @@ class TextTest : public GLTest {
     EXPECT_NE(font, nullptr);
     return *font;
   }
-  Font* font = nullptr;
+  std::unique_ptr<Font> font;
 };
 
 }  // namespace
-
-TEST(GlyphAtlas, FilterSpreadsOneTexelOverFiveWithTheOneTwoFourTwoOneKernel) {
-  const uint8_t one[1] = {255};
-  uint8_t out[5];
-  filterGlyphRow(one, 1, out);
-  EXPECT_EQ(std::basic_string<uint8_t>(out, 5), (std::basic_string<uint8_t>{25, 51, 102, 51, 25}));
-  const uint8_t flat[6] = {100, 100, 100, 100, 100, 100};
-  uint8_t wide[10];
-  filterGlyphRow(flat, 6, wide);
-  EXPECT_EQ(wide[4], 100);  // a flat run stays flat inside
-  EXPECT_EQ(wide[9], 10);
-}
-
-TEST(GlyphAtlas, IsDeterministicAndPackedOnTheCellGrid) {
-  Platform::Resource font = vera();
-  ASSERT_TRUE(font) << "the test resources carry the Vera face";
-  GlyphAtlas a = buildGlyphAtlas(font.data, font.size, 10);
-  GlyphAtlas b = buildGlyphAtlas(font.data, font.size, 10);
-  EXPECT_EQ(a.pixels, b.pixels);
-  ASSERT_GT(a.columns, 0u);
-  EXPECT_EQ(a.width, a.columns * uint32_t(a.cellWidth));
-  EXPECT_EQ(a.height, (94 + a.columns) / a.columns * uint32_t(a.cellHeight) + 2);
-  EXPECT_EQ(a.pixels.size(), size_t(a.width) * a.height);
-  EXPECT_GE(a.underlineThickness, 1.0f);
-  EXPECT_GT(a.lineHeight, 10.0f);
-  for (int i = 0; i < kGlyphCount; ++i) {
-    EXPECT_EQ(a.glyphs[i].atlasX, float((i % int(a.columns)) * a.cellWidth + 1));
-    EXPECT_EQ(a.glyphs[i].atlasY, float((i / int(a.columns)) * a.cellHeight + 1));
-  }
-  // Every texel is premultiplied white: one coverage value in all four bytes.
-  size_t covered = 0;
-  for (uint32_t texel : a.pixels) {
-    EXPECT_EQ(texel, (texel & 0xFF) * 0x01010101u);
-    covered += texel != 0;
-  }
-  EXPECT_GT(covered, 500u);
-  // A larger size makes larger cells; a face that is not a font fails.
-  GlyphAtlas big = buildGlyphAtlas(font.data, font.size, 20);
-  EXPECT_GT(big.cellHeight, a.cellHeight);
-  const uint8_t junk[64] = {1, 2, 3};
-  EXPECT_THROW(buildGlyphAtlas(junk, sizeof junk, 10), Exception);
-}
-
-TEST(SubpixelSettings, ComeFromTheXftResourcesAndDefaultToGrey) {
-  auto read = [](const char* text) { return subpixelFromXResources(text); };
-  EXPECT_FALSE(read(nullptr).text);
-  EXPECT_FALSE(read("").text);
-  EXPECT_FALSE(read("Xft.dpi: 96\n").text);
-  SubpixelSettings rgb = read("Xft.antialias: 1\nXft.rgba: rgb\n");
-  EXPECT_TRUE(rgb.text && rgb.rgb);
-  SubpixelSettings bgr = read("Xft.rgba: bgr\n");
-  EXPECT_TRUE(bgr.text);
-  EXPECT_FALSE(bgr.rgb);
-  EXPECT_FALSE(read("Xft.antialias: 0\nXft.rgba: rgb\n").text);
-  EXPECT_FALSE(read("Xft.antialias: true\nXft.rgba: none\n").text);
-  EXPECT_FALSE(read("Xft.rgba: vrgb\n").text);
-}
-
-TEST(Fonts, ANullFontMeasuresZeroAndDrawsNothing) {
-  EXPECT_EQ(measureText(nullptr, "abc", -1), 0.0f);
-}
-
-TEST_F(TextTest, MeasureTakesTheWidestLineAndSkipsBytesOutsidePrintableAscii) {
-  Font& f = makeFont(10);
-  const float a = glyphOf(f, 'a').advanceX / 3, b = glyphOf(f, 'b').advanceX / 3, c = glyphOf(f, 'c').advanceX / 3;
-  EXPECT_GT(a, 3.0f);
-  EXPECT_FLOAT_EQ(f.measure("abc", -1), a + b + c);
-  EXPECT_FLOAT_EQ(f.measure("abc", 2), a + b);
-  EXPECT_FLOAT_EQ(f.measure("a\nbc", -1), std::max(a, b + c));
-  EXPECT_FLOAT_EQ(f.measure("bc\na", -1), std::max(a, b + c));
-  EXPECT_FLOAT_EQ(f.measure("a\tb\x80\xff", -1), a + b);
-  EXPECT_EQ(f.measure("", -1), 0.0f);
-  EXPECT_EQ(f.measure(nullptr, -1), 0.0f);
-  EXPECT_EQ(loadFontResource(*device, "no such font", 10), nullptr);
-  EXPECT_EQ(loadFontResource(*device, nullptr, 10), nullptr);
-}
 
 TEST_F(TextTest, TwoLinesDrawFromTheBaselineAndReturnTheLastLinesAdvance) {
   Font& f = makeFont(10);
