@@ -1,5 +1,6 @@
-// Koralin's panel on a window without a system: where its controls stand and which one a point reaches, the
-// frame menu in the corner and its confirmations, and the tick that shows new values and redraws only then.
+// Koralin's panel on a window without a system: where its controls stand and which one a point reaches, what each
+// knob draws for its value on the null device, the frame menu in the corner and its confirmations, and the tick that
+// shows new values and redraws only then.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -7,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -16,6 +18,7 @@
 #include "gui/plug_knob.h"
 #include "gui/plug_switch.h"
 #include "instrument/koralin.h"
+#include "render/gl/null_device.h"
 
 namespace EditorTest {
 namespace {
@@ -101,6 +104,63 @@ TEST_F(Panel, ControlsStandWhereTheLayoutPutsThemAndEachPointReachesAtMostTheRig
   EXPECT_EQ(frame->hover, frame->children[5]);
   frame->mouseMove(462, 63, 0);
   EXPECT_EQ(frame->hover, frame->children[6]);
+}
+
+TEST_F(Panel, EachKnobDrawsItsRingAndTheTwoFilmStripFramesOfItsValueWhereItStands) {
+  root->onPaint();  // the first frame makes the device and the textures
+  auto* device = dynamic_cast<VexBlit::NullDevice*>(root->device.get());
+  ASSERT_NE(device, nullptr);
+  std::mt19937 random(3);
+  for (int round = 0; round < 40; ++round) {
+    // Both ends, the last step of the strip, then anywhere.
+    const float fixed[3] = {0.0f, 1.0f, 0.995f};
+    for (int p = 0; p < 7; ++p) koralin.setParameter(p, round < 3 ? fixed[round] : float(random() % 1001) / 1000);
+    frame->tick();
+    device->draws.clear();
+    root->onPaint();
+    ASSERT_FALSE(device->draws.empty());
+    // The background first, over the whole panel.
+    const VexBlit::NullDevice::Draw& back = device->draws.front();
+    EXPECT_EQ(back.blend, VexBlit::Blend::Off);
+    EXPECT_EQ(back.quad.x0, 0);
+    EXPECT_EQ(back.quad.y0, 0);
+    EXPECT_EQ(back.quad.x1, 560);
+    EXPECT_EQ(back.quad.y1, 110);
+    // Two crossfaded quads a knob and no others: the scale ring, then the film strip at the knob's middle.
+    std::vector<VexBlit::NullDevice::Draw> crossfades;
+    for (const VexBlit::NullDevice::Draw& d : device->draws)
+      if (d.combine == VexBlit::Combine::Crossfade) crossfades.push_back(d);
+    ASSERT_EQ(crossfades.size(), 12u) << "round " << round;
+    for (size_t i = 0; i < 6; ++i) {
+      const Place& place = kLayout[i];
+      // Drawn last to first: the first knob's quads come last.
+      const VexBlit::NullDevice::Draw& ring = crossfades[2 * (5 - i)];
+      const VexBlit::NullDevice::Draw& strip = crossfades[2 * (5 - i) + 1];
+      EXPECT_EQ(ring.blend, VexBlit::Blend::PremultipliedOver);
+      EXPECT_EQ(ring.quad.x0, float(place.x));
+      EXPECT_EQ(ring.quad.y0, float(place.y - 4));
+      EXPECT_EQ(ring.quad.x1 - ring.quad.x0, 80);
+      EXPECT_EQ(ring.quad.colour, 0xFFFFFFFFu);
+      EXPECT_EQ(ring.texture0, ring.texture1);
+      int n = 0, weight = 0;
+      Lattice::knobFrame(editor->value(place.parameter), n, weight);
+      const int next = std::min(n + 1, 95);
+      EXPECT_EQ(strip.blend, VexBlit::Blend::PremultipliedOver);
+      EXPECT_EQ(strip.texture0, strip.texture1);
+      EXPECT_NE(strip.texture0, ring.texture0);
+      EXPECT_EQ(strip.quad.x0, float(place.x + 20)) << "knob " << i;
+      EXPECT_EQ(strip.quad.y0, float(place.y + 16));
+      EXPECT_EQ(strip.quad.x1 - strip.quad.x0, 40);
+      EXPECT_EQ(strip.quad.y1 - strip.quad.y0, 40);
+      // Frame n of the 8-wide strip of 40-pixel frames, the next one weighted by the colour's alpha.
+      EXPECT_EQ(strip.quad.u0, float(40 * (n % 8))) << "knob " << i << " round " << round;
+      EXPECT_EQ(strip.quad.v0, float(40 * (n / 8)));
+      EXPECT_EQ(strip.quad.s0, float(40 * (next % 8)));
+      EXPECT_EQ(strip.quad.t0, float(40 * (next / 8)));
+      EXPECT_EQ(strip.quad.colour, uint32_t(weight) << 24 | 0xE0E0E0u);  // not hovered: a little dimmer
+    }
+  }
+  EXPECT_EQ(device->frames, 41u);
 }
 
 TEST_F(Panel, FrameMenuOpensFromTheCornerWithAnyButtonAndItsActionsWaitForOk) {

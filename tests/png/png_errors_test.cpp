@@ -1,7 +1,11 @@
 // The decoder's answers to malformed files, and the format corners the image loader relies on.
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+
 #include "png_file_builder.h"
+#include "png_test_util.h"
 #include "render/png_decoder.h"
 
 using namespace png_test;
@@ -102,6 +106,22 @@ TEST(PngErrors, ScanlineData) {
                            chunk("IDAT", Bytes(z.begin() + 3, z.end()))});
     ASSERT_EQ(decode(split, out, false), kPngOk);
     EXPECT_EQ(out, (std::vector<std::uint8_t>{1, 3, 3, 7}));  // Sub filter on both rows
+}
+
+TEST(PngErrors, EveryCodeTheDecoderReturnsHasItsOwnText) {
+    std::set<std::string> texts;
+    for (int code = -20; code < 300; ++code) {
+        const std::string text = pngErrorText(code);
+        EXPECT_FALSE(text.empty()) << code;
+        if (!isKnownResult(code)) {
+            EXPECT_EQ(text, "unknown error") << code;
+            continue;
+        }
+        EXPECT_NE(text, "unknown error") << code;
+        EXPECT_TRUE(texts.insert(text).second) << "code " << code << " shares its text: " << text;
+    }
+    EXPECT_EQ(std::string(pngErrorText(kPngOk)), "no error");
+    EXPECT_EQ(std::string(pngErrorText(kPngBadSignature)), "not the 8-byte PNG signature");
 }
 
 TEST(PngFormat, CornersTheLoaderMeets) {
