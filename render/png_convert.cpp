@@ -67,16 +67,16 @@ void convertWithAlpha(std::uint8_t* out, const std::uint8_t* pixels, std::size_t
 }  // namespace
 
 int pngConvertToRgba(std::vector<std::uint8_t>& rgba, const std::vector<std::uint8_t>& pixels, const PngInfo& info) {
-    if (info.colourType == 6 && info.bitDepth == 8) {
+    if (info.colourType == kPngRgba && info.bitDepth == 8) {
         rgba = pixels;  // already what the caller wants
         return kPngOk;
     }
     std::size_t count = std::size_t(info.width) * info.height;
     rgba.assign(count * 4, 0);
     switch (info.colourType) {
-        case 0: convertGrey(rgba.data(), pixels.data(), count, info); return kPngOk;
-        case 2: convertRgb(rgba.data(), pixels.data(), count, info); return kPngOk;
-        case 3: return convertPalette(rgba.data(), pixels.data(), count, info);
+        case kPngGrey: convertGrey(rgba.data(), pixels.data(), count, info); return kPngOk;
+        case kPngRgb: convertRgb(rgba.data(), pixels.data(), count, info); return kPngOk;
+        case kPngPalette: return convertPalette(rgba.data(), pixels.data(), count, info);
         default: convertWithAlpha(rgba.data(), pixels.data(), count, info); return kPngOk;
     }
 }

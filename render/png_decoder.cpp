@@ -28,8 +28,8 @@ std::uint16_t bigEndian16(const std::uint8_t* p) { return std::uint16_t(p[0] << 
 
 bool depthAllowed(unsigned colourType, unsigned depth) {
     switch (colourType) {
-        case 0: return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
-        case 3: return depth == 1 || depth == 2 || depth == 4 || depth == 8;
+        case kPngGrey: return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
+        case kPngPalette: return depth == 1 || depth == 2 || depth == 4 || depth == 8;
         default: return depth == 8 || depth == 16;  // 2, 4 and 6
     }
 }
@@ -49,7 +49,8 @@ int readHeader(PngInfo& info, const std::uint8_t* data, std::size_t size) {
     if (info.filterMethod != 0) return kPngBadFilterMethod;
     if (info.interlaceMethod > 1) return kPngBadInterlace;
     unsigned type = info.colourType;
-    if (type != 0 && type != 2 && type != 3 && type != 4 && type != 6) return kPngBadColourType;
+    if (type != kPngGrey && type != kPngRgb && type != kPngPalette && type != kPngGreyAlpha && type != kPngRgba)
+        return kPngBadColourType;
     if (!depthAllowed(type, info.bitDepth)) return kPngBadBitDepth;
     // Every later size, down to the bit count of a 64-bit-per-pixel image, must fit in size_t.
     if (info.width > SIZE_MAX / kMaxBytesPerPixel / std::max<std::uint32_t>(info.height, 1)) return kPngImageTooLarge;
@@ -65,14 +66,14 @@ int readPalette(PngInfo& info, const std::uint8_t* p, std::uint32_t length) {
 }
 
 int readTransparency(PngInfo& info, const std::uint8_t* p, std::uint32_t length) {
-    if (info.colourType == 3) {
+    if (info.colourType == kPngPalette) {
         if (length > info.paletteEntries()) return kPngTransTooLong;
         for (std::uint32_t i = 0; i < length; ++i) info.palette[4 * i + 3] = p[i];
-    } else if (info.colourType == 0) {
+    } else if (info.colourType == kPngGrey) {
         if (length != 2) return kPngTransGreyLength;
         info.keyRed = info.keyGreen = info.keyBlue = bigEndian16(p);
         info.hasKey = true;
-    } else if (info.colourType == 2) {
+    } else if (info.colourType == kPngRgb) {
         if (length != 6) return kPngTransRgbLength;
         info.keyRed = bigEndian16(p);
         info.keyGreen = bigEndian16(p + 2);
@@ -108,10 +109,10 @@ int readChunks(PngInfo& info, std::vector<std::uint8_t>& idat, const std::uint8_
 
 unsigned PngInfo::channels() const {
     switch (colourType) {
-        case 2: return 3;
-        case 4: return 2;
-        case 6: return 4;
-        default: return 1;  // 0 and 3
+        case kPngRgb: return 3;
+        case kPngGreyAlpha: return 2;
+        case kPngRgba: return 4;
+        default: return 1;  // grey and palette
     }
 }
 

@@ -7,6 +7,20 @@
 
 namespace VexBlit {
 
+// IHDR colour types.
+constexpr unsigned kPngGrey = 0;
+constexpr unsigned kPngRgb = 2;
+constexpr unsigned kPngPalette = 3;
+constexpr unsigned kPngGreyAlpha = 4;
+constexpr unsigned kPngRgba = 6;
+
+// Scanline filter types.
+constexpr unsigned kPngFilterNone = 0;
+constexpr unsigned kPngFilterSub = 1;
+constexpr unsigned kPngFilterUp = 2;
+constexpr unsigned kPngFilterAverage = 3;
+constexpr unsigned kPngFilterPaeth = 4;
+
 struct PngInfo {
     std::uint32_t width = 0, height = 0;
     unsigned colourType = 0, bitDepth = 0;

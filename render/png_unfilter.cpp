@@ -30,11 +30,11 @@ int unfilterLine(std::uint8_t* line, const std::uint8_t* previous, unsigned filt
         int b = previous ? previous[i] : 0;
         int c = previous && i >= pixelBytes ? previous[i - pixelBytes] : 0;
         switch (filter) {
-            case 0: break;
-            case 1: line[i] = std::uint8_t(line[i] + a); break;
-            case 2: line[i] = std::uint8_t(line[i] + b); break;
-            case 3: line[i] = std::uint8_t(line[i] + (a + b) / 2); break;
-            case 4: line[i] = std::uint8_t(line[i] + paeth(a, b, c)); break;
+            case kPngFilterNone: break;
+            case kPngFilterSub: line[i] = std::uint8_t(line[i] + a); break;
+            case kPngFilterUp: line[i] = std::uint8_t(line[i] + b); break;
+            case kPngFilterAverage: line[i] = std::uint8_t(line[i] + (a + b) / 2); break;
+            case kPngFilterPaeth: line[i] = std::uint8_t(line[i] + paeth(a, b, c)); break;
             default: return kPngBadFilterType;
         }
     }

@@ -142,7 +142,6 @@ GLContext::GLContext(NativeWindow window) : native(std::make_unique<Native>()), 
     native->destroyChild();
     checkFailed(kCheckCreateContext);
   }
-  glContext = reinterpret_cast<uintptr_t>(native->context);
   deviceContext = native->child;
 }
 
@@ -153,7 +152,6 @@ GLContext::~GLContext() {
   glXDestroyContext(native->display, native->context);
   native->destroyChild();
   trap.failedNow();
-  glContext = kHandleAfterDeletion;
   deviceContext = kHandleAfterDeletion;
 }
 

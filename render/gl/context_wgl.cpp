@@ -57,7 +57,6 @@ GLContext::GLContext(NativeWindow window) : native(std::make_unique<Native>()), 
   native->deviceContext = GetDC(native->window);
   if (!native->deviceContext) checkFailed(kCheckPixelFormat);
   native->create();
-  glContext = reinterpret_cast<uintptr_t>(native->context);
   deviceContext = reinterpret_cast<uintptr_t>(native->deviceContext);
 }
 
@@ -69,7 +68,6 @@ GLContext::~GLContext() {
     }
   }
   ReleaseDC(native->window, native->deviceContext);
-  glContext = kHandleAfterDeletion;
   deviceContext = kHandleAfterDeletion;
 }
 

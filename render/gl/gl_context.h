@@ -28,7 +28,7 @@ class GLContext : public NonCopyable {
   // Deletes the context; a failure is reported with kCheckDeleteContext and teardown goes on.
   ~GLContext() override;
 
-  // Remembers what is current on this thread now, for restore().
+  // Remembers what is current on this thread now, for restoreRemembered().
   void rememberCurrent();
   // Makes this context current on the window (kCheckMakeCurrent).
   void makeCurrent();
@@ -44,8 +44,7 @@ class GLContext : public NonCopyable {
   // The window system's extension string (WGL or GLX); empty when there is none.
   const char* windowSystemExtensions();
 
-  // The native handles, for inspection: rendering context and drawable (markers before and after).
-  uintptr_t contextHandle() const { return glContext; }
+  // The native drawable (markers before and after).
   uintptr_t drawableHandle() const { return deviceContext; }
   NativeWindow nativeWindow() const { return window; }
 
@@ -53,7 +52,6 @@ class GLContext : public NonCopyable {
   struct Native;
   std::unique_ptr<Native> native;
   NativeWindow window;
-  uintptr_t glContext = kHandleBeforeCreation;
   uintptr_t deviceContext = kHandleBeforeCreation;
 };
 

@@ -98,7 +98,6 @@ void GLDevice::fetchEntryPoints() {
     stencilFuncSeparate = glContext->procAddress("glStencilFuncSeparateATI");
     caps.hasAtiSeparateStencil = stencilOpSeparate && stencilFuncSeparate;
   }
-  caps.hasTwoSidedStencil = caps.hasStencilTwoSide || caps.hasAtiSeparateStencil;
   multiTexCoord2f = reinterpret_cast<PFNGLMULTITEXCOORD2FARBPROC>(glContext->procAddress("glMultiTexCoord2fARB"));
   if (!multiTexCoord2f) checkFailed(kCheckNoMultiTexCoord);
   activeTexture = reinterpret_cast<PFNGLACTIVETEXTUREARBPROC>(glContext->procAddress("glActiveTextureARB"));

@@ -20,7 +20,6 @@ struct Capabilities {
   bool hasStencilWrap = false;
   bool hasStencilTwoSide = false;
   bool hasAtiSeparateStencil = false;
-  bool hasTwoSidedStencil = false;  // either stencil extension with its entry points
 };
 Capabilities probeExtensions(const char* glExtensions);
 
