@@ -21,10 +21,9 @@ bool printable(char c) { return c >= 32 && c <= 126; }  // signed: bytes above 1
 
 }  // namespace
 
-Font::Font(Device& device, const uint8_t* fontData, size_t size, float pixelSize) : device(&device) {
+Font::Font(Device& device, const uint8_t* fontData, size_t size, float pixelSize) {
   GlyphAtlas built = buildGlyphAtlas(fontData, size, pixelSize);
   std::memcpy(glyphs, built.glyphs, sizeof glyphs);
-  columns = built.columns;
   lineHeight = built.lineHeight;
   underlinePosition = built.underlinePosition;
   underlineThickness = built.underlineThickness;

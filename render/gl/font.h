@@ -32,11 +32,9 @@ class Font {
                  bool underline) const;
 
   Glyph glyphs[kGlyphCount];
-  uint32_t columns = 0;
   float lineHeight = 0;
   float underlinePosition = 0;
   float underlineThickness = 0;
-  Device* device = nullptr;
   TexturePtr atlas;
   // Read from the system when the font is made; each font keeps its own, so one editor never changes another's.
   SubpixelSettings subpixel;

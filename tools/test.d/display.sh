@@ -1,4 +1,5 @@
-# Sourced by tools/test.sh: gives the GL tests a display, starting a virtual X server when none is set.
+# Sourced by tools/test.sh: gives the tests labelled "display" (OpenGL drawing, X11 windows and input) a display,
+# starting a virtual X server when none is set. The other tests need none.
 if [[ -z "${DISPLAY:-}" ]]; then
   koralin_display=""
   for n in $(seq 90 120); do
