@@ -20,14 +20,14 @@ struct Event {
 struct Step {
   int32_t note;  // -1: rest
   bool accent;
-  bool slide;    // held into the next step, which then arrives legato
+  bool slide;  // held into the next step, which then arrives legato
 };
 
 constexpr Step kSteps[16] = {
-    {36, true, false}, {36, false, false}, {48, false, true}, {36, false, false},
-    {-1, false, false}, {39, true, false}, {41, false, true}, {43, false, false},
-    {36, false, false}, {48, true, true}, {46, false, false}, {-1, false, false},
-    {36, false, false}, {51, true, false}, {48, false, true}, {43, false, false},
+    {36, true, false},  {36, false, false}, {48, false, true},  {36, false, false},
+    {-1, false, false}, {39, true, false},  {41, false, true},  {43, false, false},
+    {36, false, false}, {48, true, true},   {46, false, false}, {-1, false, false},
+    {36, false, false}, {51, true, false},  {48, false, true},  {43, false, false},
 };
 
 constexpr double kTempo = 130.0;  // beats per minute, sixteenth-note steps

@@ -25,14 +25,14 @@ constexpr double kRate = 44100.0;
 constexpr int32_t kBlock = 64;
 
 enum Kind { kPlain, kAutomation, kNoteOn, kParamJump, kProgramChange, kAllNotesOff, kReset, kChunkLoad, kKinds };
-const char* const kKindNames[kKinds] = {"plain",         "knob automation", "note-on", "parameter jump",
+const char* const kKindNames[kKinds] = {"plain",          "knob automation", "note-on",     "parameter jump",
                                         "program change", "all-notes-off",   "reset (120)", "after chunk load"};
 
 // The demo song's settings and its two knobs (controllers 74 and 71), as the demo renders it.
 struct Demo {
   int32_t cutoff, reso;
   void apply(Host::PluginHost& host) const {
-    const std::pair<const char*, float> settings[] = {{"wave", 0.0f}, {"envmod", 0.7f}, {"decay", 0.35f},
+    const std::pair<const char*, float> settings[] = {{"wave", 0.0f},   {"envmod", 0.7f}, {"decay", 0.35f},
                                                       {"accent", 0.8f}, {"cutoff", 0.4f}, {"reso", 0.75f}};
     for (const auto& [name, value] : settings) host.setParameter(host.findParam(name), value);
   }
@@ -52,7 +52,7 @@ class Bench {
     demo_.apply(host_);
     chunks_[0] = host_.getChunk(false);  // the bank as the demo starts
     host_.setParameter(demo_.cutoff, 0.9f);
-    chunks_[1] = host_.getChunk(true);   // a preset with the filter open
+    chunks_[1] = host_.getChunk(true);  // a preset with the filter open
     host_.setChunk(chunks_[0], false);
   }
 
@@ -174,8 +174,10 @@ int main(int argc, char** argv) {
   double seconds = 300.0;
   std::string songPath = defaultSong();
   for (int i = 1; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::atof(argv[i + 1]);
-    else if (std::strcmp(argv[i], "--song") == 0) songPath = argv[i + 1];
+    if (std::strcmp(argv[i], "--seconds") == 0)
+      seconds = std::atof(argv[i + 1]);
+    else if (std::strcmp(argv[i], "--song") == 0)
+      songPath = argv[i + 1];
   }
   if (argc % 2 == 0 || seconds <= 0.0) {
     std::fprintf(stderr, "usage: block_timing [--seconds AUDIO_SECONDS (300)] [--song FILE.mid (the demo)]\n");

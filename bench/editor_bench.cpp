@@ -71,8 +71,8 @@ void run(Display* display) {
   std::printf("effEditOpen, first:            %8.3f ms (first idle, which paints: %.3f ms)\n", opens[0] * 1e3,
               paints[0] * 1e3);
   std::vector<double> laterOpens(opens.begin() + 1, opens.end()), laterPaints(paints.begin() + 1, paints.end());
-  std::printf("effEditOpen, later (median):   %8.3f ms (first idle, which paints: %.3f ms)\n",
-              median(laterOpens) * 1e3, median(laterPaints) * 1e3);
+  std::printf("effEditOpen, later (median):   %8.3f ms (first idle, which paints: %.3f ms)\n", median(laterOpens) * 1e3,
+              median(laterPaints) * 1e3);
 
   // Idle when nothing changed, at a host's 20 ms rhythm.
   for (int i = 0; i < 10; ++i) host.dispatch(effEditIdle);
@@ -112,8 +112,7 @@ void run(Display* display) {
     host.dispatch(effEditClose);
     if (i == 100) after100 = residentKb();
   }
-  std::printf("resident memory, open/close:   %8ld kB after 100 cycles, %ld kB after 1000\n", after100,
-              residentKb());
+  std::printf("resident memory, open/close:   %8ld kB after 100 cycles, %ld kB after 1000\n", after100, residentKb());
   XDestroyWindow(display, window);
   XSync(display, False);
 }

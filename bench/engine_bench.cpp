@@ -12,9 +12,9 @@
 #include "bench/block_passes.h"
 #include "host/lib/plugin_host.h"
 #include "platform/float_mode.h"
-#include "synth/random.h"
 #include "synth/filter_section.h"
 #include "synth/oscillator.h"
+#include "synth/random.h"
 
 namespace {
 
@@ -50,9 +50,11 @@ double playThroughHost(Host::PluginHost& host, double rate, double seconds) {
     std::vector<Host::MidiMessage> midi;
     for (; next < events.size() && events[next].frame < pos + 512; ++next) {
       const Acid::Event& e = events[next];
-      if (e.kind == Acid::Kind::Param) host.setParameter(e.index, e.value);
-      else midi.push_back({(int32_t)(e.frame - pos), (uint8_t)(e.kind == Acid::Kind::NoteOn ? 0x90 : 0x80),
-                           (uint8_t)e.index, (uint8_t)e.value});
+      if (e.kind == Acid::Kind::Param)
+        host.setParameter(e.index, e.value);
+      else
+        midi.push_back({(int32_t)(e.frame - pos), (uint8_t)(e.kind == Acid::Kind::NoteOn ? 0x90 : 0x80),
+                        (uint8_t)e.index, (uint8_t)e.value});
     }
     host.sendMidi(midi);
     const double t0 = cpuSeconds();
@@ -82,15 +84,18 @@ void timeParts(double rate, double seconds, double& oscCpu, double& filterCpu) {
   for (int64_t pos = 0; pos + 512 <= (int64_t)(rate * seconds); pos += 512) {
     for (; next < events.size() && events[next].frame < pos + 512; ++next) {
       const Acid::Event& e = events[next];
-      if (e.kind == Acid::Kind::Param) p[e.index] = e.value;
-      else if (e.kind == Acid::Kind::NoteOff && e.index == note) gate = false;
-      else if (e.kind == Acid::Kind::NoteOn) slide = gate, retrigger = retrigger || !gate, note = e.index,
-                                             accent = e.value > 100, gate = true;
+      if (e.kind == Acid::Kind::Param)
+        p[e.index] = e.value;
+      else if (e.kind == Acid::Kind::NoteOff && e.index == note)
+        gate = false;
+      else if (e.kind == Acid::Kind::NoteOn)
+        slide = gate, retrigger = retrigger || !gate, note = e.index, accent = e.value > 100, gate = true;
     }
     double t0 = cpuSeconds();
     Passes::oscillatorPass(*osc, random, work.data(), slide, p[0] > 0.5f, note, p[1], 512);
     double t1 = cpuSeconds();
-    Passes::filterPass(*filter, work.data(), 512, {p[2], p[3], accent ? 0.0 : p[4], p[5], p[6], gate, retrigger, accent});
+    Passes::filterPass(*filter, work.data(), 512,
+                       {p[2], p[3], accent ? 0.0 : p[4], p[5], p[6], gate, retrigger, accent});
     double t2 = cpuSeconds();
     retrigger = false;
     oscCpu += t1 - t0;

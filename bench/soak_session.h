@@ -82,15 +82,16 @@ class Session {
     std::snprintf(loads, sizeof(loads), "median %.2f%%, 99%% %.2f%%, 99.9%% %.2f%%, max %.1f%%",
                   f.load.percentile(0.5) * 100, f.load.percentile(0.99) * 100, f.load.percentile(0.999) * 100,
                   f.load.maximum() * 100);
-    std::printf("soak: seed %llu, %.0f s: %llu samples (%.0f s of audio) in %llu calls, %llu configurations, %llu "
-                "chunk loads, %llu program switches\n",
-                (unsigned long long)options_.seed, options_.seconds, (unsigned long long)f.samples, audioSeconds_,
-                (unsigned long long)f.calls, (unsigned long long)f.configurations,
-                (unsigned long long)f.chunkLoads, (unsigned long long)f.programSwitches);
+    std::printf(
+        "soak: seed %llu, %.0f s: %llu samples (%.0f s of audio) in %llu calls, %llu configurations, %llu "
+        "chunk loads, %llu program switches\n",
+        (unsigned long long)options_.seed, options_.seconds, (unsigned long long)f.samples, audioSeconds_,
+        (unsigned long long)f.calls, (unsigned long long)f.configurations, (unsigned long long)f.chunkLoads,
+        (unsigned long long)f.programSwitches);
     std::printf("soak: block time %s\nsoak: real-time load %s\n", times, loads);
     std::printf("soak: peak %.3f, %llu non-finite samples\n", f.peak, (unsigned long long)f.nonFinite);
-    std::printf("soak: resident memory %ld kB at start, %ld kB at most during the warm-up, %ld kB at the end\n", rssStart_,
-                rssWarm_, rssEnd);
+    std::printf("soak: resident memory %ld kB at start, %ld kB at most during the warm-up, %ld kB at the end\n",
+                rssStart_, rssWarm_, rssEnd);
     bool ok = true;
     if (f.nonFinite > 0) {
       std::printf("soak: FAILED: %llu non-finite samples, the first %s\n", (unsigned long long)f.nonFinite,
@@ -102,10 +103,11 @@ class Session {
                   rssEnd - rssWarm_, options_.marginKb);
       ok = false;
     }
-    std::printf("soak %s (%.0f s, seed %llu): %llu samples, peak %.3f, %llu non-finite; block time %s; "
-                "resident %ld -> %ld kB\n",
-                ok ? "passed" : "FAILED", options_.seconds, (unsigned long long)options_.seed,
-                (unsigned long long)f.samples, f.peak, (unsigned long long)f.nonFinite, times, rssWarm_, rssEnd);
+    std::printf(
+        "soak %s (%.0f s, seed %llu): %llu samples, peak %.3f, %llu non-finite; block time %s; "
+        "resident %ld -> %ld kB\n",
+        ok ? "passed" : "FAILED", options_.seconds, (unsigned long long)options_.seed, (unsigned long long)f.samples,
+        f.peak, (unsigned long long)f.nonFinite, times, rssWarm_, rssEnd);
     return ok;
   }
 
@@ -127,8 +129,8 @@ class Session {
       if (now >= nextProgress) {
         nextProgress += options_.progress;
         std::printf("soak: %.0f s, %llu samples, peak %.3f, %llu non-finite, resident %ld kB\n", now - start,
-                    (unsigned long long)figures_.samples, figures_.peak,
-                    (unsigned long long)figures_.nonFinite, BlockStats::residentKb());
+                    (unsigned long long)figures_.samples, figures_.peak, (unsigned long long)figures_.nonFinite,
+                    BlockStats::residentKb());
         std::fflush(stdout);
       }
     }
@@ -194,18 +196,22 @@ class Session {
       int controller = 0;
       while (!bindableController(controller)) controller = player_.between(1, 119);
       const uint16_t key = (uint16_t)(0xB000 + controller);
-      chunk.insert(chunk.end(), {1, (uint8_t)player_.between(0, host_->effect()->numParams - 1), (uint8_t)key,
-                                 (uint8_t)(key >> 8)});
+      chunk.insert(chunk.end(),
+                   {1, (uint8_t)player_.between(0, host_->effect()->numParams - 1), (uint8_t)key, (uint8_t)(key >> 8)});
     }
-    if (chunks_.size() < 8) chunks_.push_back(std::move(chunk));
-    else chunks_[(size_t)player_.between(0, 7)] = std::move(chunk);
+    if (chunks_.size() < 8)
+      chunks_.push_back(std::move(chunk));
+    else
+      chunks_[(size_t)player_.between(0, 7)] = std::move(chunk);
   }
 
   // One processing call through one of the three entry points; returns its length in seconds of audio.
   double processBlock() {
     int32_t frames = blockSize_;
-    if (player_.chance(0.1)) frames = player_.between(1, blockSize_);
-    else if (player_.chance(0.005)) frames = player_.between(blockSize_ + 1, 2 * blockSize_);
+    if (player_.chance(0.1))
+      frames = player_.between(1, blockSize_);
+    else if (player_.chance(0.005))
+      frames = player_.between(blockSize_ + 1, 2 * blockSize_);
     const double seconds = frames / (double)rate_;
     player_.block(frames, seconds, midi_);
     player_.automate(seconds, [&](int32_t index, float value) { host_->setParameter(index, value); });
@@ -217,9 +223,12 @@ class Session {
     double* doubleOut[2] = {doubles_.data(), doubles_.data() + kLongest};
     AEffect* effect = host_->effect();
     const double t0 = BlockStats::nowSeconds();
-    if (entry == 0) effect->processReplacing(effect, nullptr, floatOut, frames);
-    else if (entry == 1) effect->process(effect, nullptr, floatOut, frames);
-    else effect->processDoubleReplacing(effect, nullptr, doubleOut, frames);
+    if (entry == 0)
+      effect->processReplacing(effect, nullptr, floatOut, frames);
+    else if (entry == 1)
+      effect->process(effect, nullptr, floatOut, frames);
+    else
+      effect->processDoubleReplacing(effect, nullptr, doubleOut, frames);
     const double elapsed = BlockStats::nowSeconds() - t0;
     for (int c = 0; c < 2; ++c)
       for (int32_t i = 0; i < frames; ++i) check(entry == 2 ? doubleOut[c][i] : (double)floatOut[c][i]);

@@ -24,19 +24,45 @@ struct KeyPair {
   int key;
 };
 constexpr KeyPair kKeyTable[] = {
-    {XK_BackSpace, kKeyBackspace}, {XK_Tab, kKeyTab},           {XK_Return, kKeyReturn},
-    {XK_KP_Enter, kKeyReturn},     {XK_Shift_L, kKeyShift},     {XK_Shift_R, kKeyShift},
-    {XK_Control_L, kKeyControl},   {XK_Control_R, kKeyControl}, {XK_Alt_L, kKeyAlt},
-    {XK_Alt_R, kKeyAlt},           {XK_Pause, kKeyPause},       {XK_Caps_Lock, kKeyCapsLock},
-    {XK_Escape, kKeyEscape},       {XK_space, kKeySpace},       {XK_Prior, kKeyPageUp},
-    {XK_Next, kKeyPageDown},       {XK_End, kKeyEnd},           {XK_Home, kKeyHome},
-    {XK_Left, kKeyLeft},           {XK_Up, kKeyUp},             {XK_Right, kKeyRight},
-    {XK_Down, kKeyDown},           {XK_Insert, kKeyInsert},     {XK_Delete, kKeyDelete},
-    {XK_KP_Prior, kKeyPageUp},     {XK_KP_Next, kKeyPageDown},  {XK_KP_End, kKeyEnd},
-    {XK_KP_Home, kKeyHome},        {XK_KP_Left, kKeyLeft},      {XK_KP_Up, kKeyUp},
-    {XK_KP_Right, kKeyRight},      {XK_KP_Down, kKeyDown},      {XK_KP_Insert, kKeyInsert},
-    {XK_KP_Delete, kKeyDelete},    {XK_KP_Multiply, kKeyMultiply}, {XK_KP_Add, kKeyAdd},
-    {XK_KP_Subtract, kKeySubtract}, {XK_KP_Decimal, kKeyDecimal}, {XK_KP_Divide, kKeyDivide},
+    {XK_BackSpace, kKeyBackspace},
+    {XK_Tab, kKeyTab},
+    {XK_Return, kKeyReturn},
+    {XK_KP_Enter, kKeyReturn},
+    {XK_Shift_L, kKeyShift},
+    {XK_Shift_R, kKeyShift},
+    {XK_Control_L, kKeyControl},
+    {XK_Control_R, kKeyControl},
+    {XK_Alt_L, kKeyAlt},
+    {XK_Alt_R, kKeyAlt},
+    {XK_Pause, kKeyPause},
+    {XK_Caps_Lock, kKeyCapsLock},
+    {XK_Escape, kKeyEscape},
+    {XK_space, kKeySpace},
+    {XK_Prior, kKeyPageUp},
+    {XK_Next, kKeyPageDown},
+    {XK_End, kKeyEnd},
+    {XK_Home, kKeyHome},
+    {XK_Left, kKeyLeft},
+    {XK_Up, kKeyUp},
+    {XK_Right, kKeyRight},
+    {XK_Down, kKeyDown},
+    {XK_Insert, kKeyInsert},
+    {XK_Delete, kKeyDelete},
+    {XK_KP_Prior, kKeyPageUp},
+    {XK_KP_Next, kKeyPageDown},
+    {XK_KP_End, kKeyEnd},
+    {XK_KP_Home, kKeyHome},
+    {XK_KP_Left, kKeyLeft},
+    {XK_KP_Up, kKeyUp},
+    {XK_KP_Right, kKeyRight},
+    {XK_KP_Down, kKeyDown},
+    {XK_KP_Insert, kKeyInsert},
+    {XK_KP_Delete, kKeyDelete},
+    {XK_KP_Multiply, kKeyMultiply},
+    {XK_KP_Add, kKeyAdd},
+    {XK_KP_Subtract, kKeySubtract},
+    {XK_KP_Decimal, kKeyDecimal},
+    {XK_KP_Divide, kKeyDivide},
 };
 
 // The virtual key of a key event's unshifted symbol; 0 for keys the other system has no code for.
@@ -91,12 +117,8 @@ void X11Window::dispatch(XEvent& event) {
       }
       root.onMouseLeave();
       break;
-    case ButtonPress:
-      onButton(event.xbutton, true);
-      break;
-    case ButtonRelease:
-      onButton(event.xbutton, false);
-      break;
+    case ButtonPress: onButton(event.xbutton, true); break;
+    case ButtonRelease: onButton(event.xbutton, false); break;
     case MotionNotify:
       // Only the newest of a run of motions matters; nothing else may be reordered around it.
       while (XEventsQueued(display, QueuedAlready) > 0) {
@@ -108,25 +130,18 @@ void X11Window::dispatch(XEvent& event) {
       root.onSetCursor();
       root.onMouseMove(event.xmotion.x, event.xmotion.y, modifiers(event.xmotion.state));
       break;
-    case LeaveNotify:
-      onCrossing(event.xcrossing);
-      break;
+    case LeaveNotify: onCrossing(event.xcrossing); break;
     case FocusOut:
       if (!menuActive && event.xfocus.detail != NotifyInferior &&
           (event.xfocus.mode == NotifyNormal || event.xfocus.mode == NotifyWhileGrabbed))
         root.onKillFocus();
       break;
-    case KeyPress:
-      onKey(event.xkey, true);
-      break;
-    case KeyRelease:
-      onKey(event.xkey, false);
-      break;
+    case KeyPress: onKey(event.xkey, true); break;
+    case KeyRelease: onKey(event.xkey, false); break;
     case ClientMessage:
       if (deleteWindowAtom && Atom(event.xclient.data.l[0]) == deleteWindowAtom) root.onClose();
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -136,7 +151,7 @@ void X11Window::onButton(const XButtonEvent& event, bool press) {
     if (press) root.onWheel(event.x, event.y, event.button == Button4 ? 1.0f : -1.0f, mods);
     return;
   }
-  int button = event.button == Button1 ? kButtonLeft
+  int button = event.button == Button1   ? kButtonLeft
                : event.button == Button3 ? kButtonRight
                : event.button == Button2 ? kButtonMiddle
                                          : 0;  // 6 and 7 scroll sideways; others have no meaning here
@@ -154,10 +169,9 @@ void X11Window::onButton(const XButtonEvent& event, bool press) {
   }
   buttonsDown |= 1u << button;
   // The second press of a left or right double-click becomes the double-click, as Windows orders them.
-  bool isDouble = button != kButtonMiddle && button == lastPressButton &&
-                  uint32_t(event.time - lastPressTime) <= doubleClickMs &&
-                  std::abs(event.x - lastPressX) <= kDoubleClickSlop &&
-                  std::abs(event.y - lastPressY) <= kDoubleClickSlop;
+  bool isDouble =
+      button != kButtonMiddle && button == lastPressButton && uint32_t(event.time - lastPressTime) <= doubleClickMs &&
+      std::abs(event.x - lastPressX) <= kDoubleClickSlop && std::abs(event.y - lastPressY) <= kDoubleClickSlop;
   if (isDouble) {
     lastPressButton = 0;  // a third press starts over
     root.onDoubleClick(event.x, event.y, button, mods);
@@ -219,8 +233,7 @@ void X11Window::afterMenu() {
 Cursor X11Window::cursorShape(int n) {
   if (n < 0 || n > kCursorNone) n = kCursorArrow;
   if (cursors[n]) return cursors[n];
-  static const unsigned kShapes[] = {XC_left_ptr, XC_hand2, XC_sb_v_double_arrow, XC_sb_h_double_arrow,
-                                     XC_crosshair};
+  static const unsigned kShapes[] = {XC_left_ptr, XC_hand2, XC_sb_v_double_arrow, XC_sb_h_double_arrow, XC_crosshair};
   if (n < kCursorNone) {
     cursors[n] = XCreateFontCursor(display, kShapes[n]);
   } else {

@@ -100,8 +100,7 @@ bool X11Menu::open(int screenX, int screenY, int alignment) {
   attributes.border_pixel = 0;
   attributes.event_mask = kPointerMask | KeyPressMask | ExposureMask;
   window = XCreateWindow(display, RootWindow(display, screen), 0, 0, 1, 1, 0, CopyFromParent, InputOutput,
-                         CopyFromParent, CWOverrideRedirect | CWBackPixel | CWBorderPixel | CWEventMask,
-                         &attributes);
+                         CopyFromParent, CWOverrideRedirect | CWBackPixel | CWBorderPixel | CWEventMask, &attributes);
   try {
     device = VexBlit::createGLDevice(VexBlit::NativeWindow{display, uintptr_t(window)});
   } catch (const VexBlit::Exception&) {
@@ -184,9 +183,7 @@ void X11Menu::close() {
 
 void X11Menu::handle(XEvent& event) {
   switch (event.type) {
-    case Expose:
-      needsPaint = true;
-      break;
+    case Expose: needsPaint = true; break;
     case MotionNotify: {
       const XMotionEvent& motion = event.xmotion;
       bool inside = motion.x >= 0 && motion.y >= 0 && motion.x < model.width && motion.y < model.height;
@@ -212,14 +209,11 @@ void X11Menu::handle(XEvent& event) {
         if (index >= 0) choose(index);  // a disabled item or a separator keeps the menu open
       }
       break;
-    case KeyPress:
-      onKey(event.xkey);
-      break;
+    case KeyPress: onKey(event.xkey); break;
     case LeaveNotify:
       if (event.xcrossing.mode == NotifyGrab) running = false;  // another client took the pointer
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

@@ -58,7 +58,8 @@ void PlugFrame::defaultText(int index, char* text) {
 
 void PlugFrame::stepText(int index, int step, int steps, char* text) {
   text[0] = 0;
-  if (validParam(index) && steps > 1) editor->plugin()->formatParamWithLabel(index, float(step) / float(steps - 1), text);
+  if (validParam(index) && steps > 1)
+    editor->plugin()->formatParamWithLabel(index, float(step) / float(steps - 1), text);
 }
 
 void PlugFrame::learn(int index) {
@@ -72,9 +73,7 @@ void PlugFrame::unlearn(int index) {
 
 void PlugFrame::cancelLearn() { editor->plugin()->cancelLearn(); }
 
-int PlugFrame::midiMapping(int index) {
-  return validParam(index) ? int(editor->plugin()->controllerOf(index)) : -1;
-}
+int PlugFrame::midiMapping(int index) { return validParam(index) ? int(editor->plugin()->controllerOf(index)) : -1; }
 
 bool PlugFrame::isLearning(int index) { return editor->plugin()->isLearning(index); }
 

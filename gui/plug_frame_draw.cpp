@@ -29,8 +29,8 @@ VexBlit::StaticTexture* PlugFrame::knobTexture(VexBlit::Context& context) {
 }
 
 void PlugFrame::drawBackground(VexBlit::Context& context) {
-  const Image* image = background ? cachedImage(CachedImage::Background, editor->description().backgroundName)
-                                   : nullptr;
+  const Image* image =
+      background ? cachedImage(CachedImage::Background, editor->description().backgroundName) : nullptr;
   const float fw = float(w), fh = float(h);
   VexBlit::Quad quad;
   if (!image || image->width == 0 || image->height == 0) {

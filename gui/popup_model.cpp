@@ -79,7 +79,7 @@ int PopupModel::itemForLetter(char letter) const {
 void placePopup(int ax, int ay, int alignment, int w, int h, int screenW, int screenH, int& left, int& top) {
   left = alignment == -1 ? ax : alignment == 1 ? ax - w : ax - w / 2;
   if (left + w > screenW && alignment == -1) left = ax - w;  // no room to the right: open to the left
-  if (left < 0 && alignment == 1) left = ax;                  // no room to the left: open to the right
+  if (left < 0 && alignment == 1) left = ax;                 // no room to the left: open to the right
   top = ay;
   if (top + h > screenH) top = ay - h;  // no room below: open upwards
   left = std::max(0, std::min(left, screenW - w));

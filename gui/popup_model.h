@@ -7,8 +7,8 @@
 namespace Lattice {
 
 struct PopupItem {
-  std::string label;       // the text without its '&' marks ("&&" gives one '&')
-  int mnemonic = -1;       // index in label of the letter after a single '&', or -1
+  std::string label;  // the text without its '&' marks ("&&" gives one '&')
+  int mnemonic = -1;  // index in label of the letter after a single '&', or -1
   int id = 0;
   bool enabled = true;
   bool checked = false;

@@ -15,16 +15,11 @@ constexpr UINT kTimerPeriodMs = 10;
 
 LPCSTR cursorShape(int n) {
   switch (n) {
-    case kCursorHand:
-      return MAKEINTRESOURCEA(32649);  // IDC_HAND
-    case kCursorResizeVertical:
-      return MAKEINTRESOURCEA(32645);  // IDC_SIZENS
-    case kCursorResizeHorizontal:
-      return MAKEINTRESOURCEA(32644);  // IDC_SIZEWE
-    case kCursorCross:
-      return MAKEINTRESOURCEA(32515);  // IDC_CROSS
-    default:
-      return MAKEINTRESOURCEA(32512);  // IDC_ARROW
+    case kCursorHand: return MAKEINTRESOURCEA(32649);              // IDC_HAND
+    case kCursorResizeVertical: return MAKEINTRESOURCEA(32645);    // IDC_SIZENS
+    case kCursorResizeHorizontal: return MAKEINTRESOURCEA(32644);  // IDC_SIZEWE
+    case kCursorCross: return MAKEINTRESOURCEA(32515);             // IDC_CROSS
+    default: return MAKEINTRESOURCEA(32512);                       // IDC_ARROW
   }
 }
 

@@ -16,14 +16,25 @@ namespace Lattice {
 namespace {
 
 constexpr long kEventMask = ExposureMask | StructureNotifyMask | ButtonPressMask | ButtonReleaseMask |
-                            PointerMotionMask | LeaveWindowMask | KeyPressMask |
-                            KeyReleaseMask | FocusChangeMask;
+                            PointerMotionMask | LeaveWindowMask | KeyPressMask | KeyReleaseMask | FocusChangeMask;
 
 // The visual the GL context will want, so the window is ready for it; null when GLX offers none.
 XVisualInfo* glVisual(Display* display) {
-  const int attributes[] = {GLX_X_RENDERABLE, True, GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT, GLX_RENDER_TYPE,
-                            GLX_RGBA_BIT, GLX_DOUBLEBUFFER, True, GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8,
-                            GLX_BLUE_SIZE, 8, None};
+  const int attributes[] = {GLX_X_RENDERABLE,
+                            True,
+                            GLX_DRAWABLE_TYPE,
+                            GLX_WINDOW_BIT,
+                            GLX_RENDER_TYPE,
+                            GLX_RGBA_BIT,
+                            GLX_DOUBLEBUFFER,
+                            True,
+                            GLX_RED_SIZE,
+                            8,
+                            GLX_GREEN_SIZE,
+                            8,
+                            GLX_BLUE_SIZE,
+                            8,
+                            None};
   int count = 0;
   GLXFBConfig* configs = glXChooseFBConfig(display, DefaultScreen(display), attributes, &count);
   XVisualInfo* visual = (configs && count > 0) ? glXGetVisualFromFBConfig(display, configs[0]) : nullptr;
@@ -72,9 +83,9 @@ void X11Window::create(Window parent, int width, int height) {
   attributes.border_pixel = 0;
   attributes.background_pixel = 0;
   attributes.event_mask = kEventMask;
-  window = XCreateWindow(display, parent, 0, 0, unsigned(width > 0 ? width : 1), unsigned(height > 0 ? height : 1),
-                         0, depth, InputOutput, visual, CWColormap | CWBorderPixel | CWBackPixel | CWEventMask,
-                         &attributes);
+  window =
+      XCreateWindow(display, parent, 0, 0, unsigned(width > 0 ? width : 1), unsigned(height > 0 ? height : 1), 0, depth,
+                    InputOutput, visual, CWColormap | CWBorderPixel | CWBackPixel | CWEventMask, &attributes);
   if (topLevel) {
     deleteWindowAtom = XInternAtom(display, "WM_DELETE_WINDOW", False);
     XSetWMProtocols(display, window, &deleteWindowAtom, 1);

@@ -66,14 +66,14 @@ class X11Window : public WindowBackend {
   Display* display = nullptr;  // our own connection; never the host's
   Window window = 0;
   Colormap colormap = 0;
-  Window drawable = 0;           // the GL device's window inside ours, once made
-  bool gone = false;             // the window was destroyed under us: never touched again
-  bool destroyRequested = false; // destroy() came while one of our loops was running
+  Window drawable = 0;            // the GL device's window inside ours, once made
+  bool gone = false;              // the window was destroyed under us: never touched again
+  bool destroyRequested = false;  // destroy() came while one of our loops was running
   bool needsPaint = true;
   bool timerRunning = false;
   Clock::time_point lastTick;
-  bool captureWanted = false;   // a control holds the capture (kept while a button holds X's implicit grab)
-  unsigned buttonsDown = 0;     // bit per tree button held in our window
+  bool captureWanted = false;  // a control holds the capture (kept while a button holds X's implicit grab)
+  unsigned buttonsDown = 0;    // bit per tree button held in our window
   int wantedCursor = 0, shownCursor = -1;
   Cursor cursors[6] = {};
   std::vector<int> postedCommands;

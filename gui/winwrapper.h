@@ -67,7 +67,7 @@ class Winwrapper : public Container {
   void onDoubleClick(int x, int y, int button, int mods);
   void onWheel(int x, int y, float delta, int mods);
 
-  IFrameController* controller;     // not owned
+  IFrameController* controller;       // not owned
   ITimerController* timer = nullptr;  // receiver of the 10 ms timer; null when none runs
   VexBlit::DevicePtr device;          // made on the first paint
   Control* captured = nullptr;        // holds the pointer capture

@@ -6,7 +6,6 @@
 
 #include "gui/plug_edit_vst.h"
 
-
 namespace {
 
 struct ParamDef {
@@ -20,8 +19,9 @@ constexpr ParamDef kParams[kKoralinParamCount] = {
 }  // namespace
 
 Koralin::Koralin(audioMasterCallback hostCallback)
-    : Plug(hostCallback, 8, kKoralinParamCount, "Koralin", 0),
-      editorDesc_{560, 110, 0, kKoralinParamCount, 0x007D8D94, "background"} {
+    : Plug(hostCallback, 8, kKoralinParamCount, "Koralin", 0), editorDesc_{560,        110,
+                                                                           0,          kKoralinParamCount,
+                                                                           0x007D8D94, "background"} {
   isSynth(true);
   setUniqueID(vstFourCC('k', 'm', 'P', 'x'));
   for (int32_t i = 0; i < kKoralinParamCount && i < paramCount(); ++i) {

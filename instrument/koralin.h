@@ -51,4 +51,3 @@ class Koralin : public PlugCore::Plug, public Lattice::IEditBuilder {
   Synth::Oscillator oscillator_;
   Synth::FilterSection filter_;
 };
-

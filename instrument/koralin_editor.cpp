@@ -15,8 +15,8 @@ struct KnobPlace {
 
 // Captions differ from the parameter names, and the envelope amount stands left of the decay.
 constexpr KnobPlace kKnobRow[] = {
-    {kTune, 0, 1, "tuning"}, {kCutoff, 1, 1, "cutoff"}, {kReso, 2, 0, "resonance"},
-    {kEnvmod, 3, 1, "env mod"}, {kDecay, 4, 0, "decay"}, {kAccent, 5, 0, "accent"},
+    {kTune, 0, 1, "tuning"},    {kCutoff, 1, 1, "cutoff"}, {kReso, 2, 0, "resonance"},
+    {kEnvmod, 3, 1, "env mod"}, {kDecay, 4, 0, "decay"},   {kAccent, 5, 0, "accent"},
 };
 
 }  // namespace

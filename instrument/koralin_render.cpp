@@ -11,10 +11,12 @@ bool Koralin::render(bool, const PlugCore::TransportInfo&, double**, double** ou
   const bool square = paramCount() > kWave && paramValue(kWave) > 0.5;
   const double tune = paramCount() >= 2 ? paramValue(kTune) : 0.0;
   const double pitch = (double)currentNote_ + bendSemitones();
-  Synth::VoiceControls controls{
-      slide_, square, pitch, tune,
-      {paramValue(kCutoff), paramValue(kReso), accent_ ? 0.0 : paramValue(kDecay), paramValue(kEnvmod),
-       paramValue(kAccent), gate_, retrigger_, accent_}};
+  Synth::VoiceControls controls{slide_,
+                                square,
+                                pitch,
+                                tune,
+                                {paramValue(kCutoff), paramValue(kReso), accent_ ? 0.0 : paramValue(kDecay),
+                                 paramValue(kEnvmod), paramValue(kAccent), gate_, retrigger_, accent_}};
   // The work buffer holds five ticks per frame of the prepared block size; a longer call goes in pieces.
   const int32_t piece = std::max<int32_t>(workLength_ / 5, 1);
   for (int32_t start = 0; start < frames && workLength_ >= 5; start += piece) {

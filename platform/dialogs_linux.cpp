@@ -44,8 +44,8 @@ int zenity(BoxKind kind, const char* caption, const char* text) {
   std::string title = std::string("--title=") + caption;
   std::string body = std::string("--text=") + text;
   if (kind == BoxKind::OkCancel) {
-    const char* argv[] = {"zenity", type, "--no-markup", title.c_str(), body.c_str(), "--ok-label=OK",
-                          "--cancel-label=Cancel", nullptr};
+    const char* argv[] = {
+        "zenity", type, "--no-markup", title.c_str(), body.c_str(), "--ok-label=OK", "--cancel-label=Cancel", nullptr};
     return runDialog(argv);
   }
   const char* argv[] = {"zenity", type, "--no-markup", title.c_str(), body.c_str(), nullptr};
@@ -53,7 +53,7 @@ int zenity(BoxKind kind, const char* caption, const char* text) {
 }
 
 int kdialog(BoxKind kind, const char* caption, const char* text) {
-  const char* type = kind == BoxKind::Error       ? "--error"
+  const char* type = kind == BoxKind::Error      ? "--error"
                      : kind == BoxKind::Warning  ? "--sorry"
                      : kind == BoxKind::OkCancel ? "--warningcontinuecancel"
                                                  : "--yesno";

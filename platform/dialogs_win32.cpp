@@ -8,14 +8,10 @@ namespace Platform {
 
 unsigned messageBoxStyle(BoxKind kind) {
   switch (kind) {
-    case BoxKind::Error:
-      return MB_OK | MB_ICONERROR | MB_TASKMODAL;
-    case BoxKind::Warning:
-      return MB_OK | MB_ICONWARNING | MB_TASKMODAL;
-    case BoxKind::YesNo:
-      return MB_YESNO | MB_ICONQUESTION | MB_TASKMODAL;
-    case BoxKind::OkCancel:
-      return MB_OKCANCEL | MB_ICONQUESTION | MB_TASKMODAL;
+    case BoxKind::Error: return MB_OK | MB_ICONERROR | MB_TASKMODAL;
+    case BoxKind::Warning: return MB_OK | MB_ICONWARNING | MB_TASKMODAL;
+    case BoxKind::YesNo: return MB_YESNO | MB_ICONQUESTION | MB_TASKMODAL;
+    case BoxKind::OkCancel: return MB_OKCANCEL | MB_ICONQUESTION | MB_TASKMODAL;
   }
   return MB_OK | MB_TASKMODAL;
 }

@@ -72,8 +72,8 @@ bool createFolder(const std::string& path) {
 }
 
 ReadResult readWholeFile(const std::string& path, size_t maxSize, std::vector<unsigned char>& out) {
-  FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  FileHandle file(
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return ReadResult::Missing;
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) return ReadResult::Failed;
@@ -85,8 +85,7 @@ ReadResult readWholeFile(const std::string& path, size_t maxSize, std::vector<un
 
 bool writeFileReplacing(const std::string& path, const void* data, size_t size) {
   const std::string temp = path + ".tmp";
-  FileHandle file(
-      CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  FileHandle file(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return false;
   bool ok = writeAll(file.get(), static_cast<const unsigned char*>(data), size);
   ok = FlushFileBuffers(file.get()) && ok;

@@ -5,7 +5,7 @@
 
 namespace Platform {
 namespace {
-constexpr unsigned kEngineCsr = 0xFFC0;      // exceptions masked (bits 7-12), DAZ (6), FTZ (15), round to zero (13-14)
+constexpr unsigned kEngineCsr = 0xFFC0;     // exceptions masked (bits 7-12), DAZ (6), FTZ (15), round to zero (13-14)
 constexpr unsigned kExceptionFlags = 0x3F;  // the six sticky exception flags (bits 0-5)
 }  // namespace
 

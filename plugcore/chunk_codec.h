@@ -10,8 +10,8 @@ namespace PlugCore {
 
 constexpr uint32_t kChunkMagic = 0x288C3D75;
 constexpr int16_t kChunkVersion = 5;
-constexpr size_t kChunkHeaderSize = 8;      // magic, version, a zero word
-constexpr size_t kChunkProductBytes = 31;   // NUL-padded, not necessarily terminated
+constexpr size_t kChunkHeaderSize = 8;     // magic, version, a zero word
+constexpr size_t kChunkProductBytes = 31;  // NUL-padded, not necessarily terminated
 constexpr size_t kChunkProgramNameBytes = 24;
 
 // The records. Every body has a fixed size (kChunkBodySize, by tag).

@@ -21,10 +21,10 @@ enum class FxProblem { None, Empty, NotContainer, CutShort, ByteSizeTooLarge, Un
 
 struct FxContainer {
   FxProblem problem = FxProblem::None;
-  size_t offset = 0;          // where the problem was found
+  size_t offset = 0;  // where the problem was found
   size_t fileSize = 0;
-  uint32_t byteSize = 0;      // as declared after the magic (0 when the file is too short to hold it)
-  std::string type;           // the four type bytes, empty when the file is too short to hold them
+  uint32_t byteSize = 0;  // as declared after the magic (0 when the file is too short to hold it)
+  std::string type;       // the four type bytes, empty when the file is too short to hold them
   FxKind kind = FxKind::Program;
   int32_t fxID = 0, fxVersion = 0, count = 0;
   int32_t currentProgram = 0;  // banks only

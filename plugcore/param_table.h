@@ -21,12 +21,12 @@ constexpr uint32_t kParamSteps = 64000;
 // One parameter. Values that several threads touch are Relaxed; name, label and flags are set while the product is
 // constructed and only read afterwards; changed belongs to the audio thread.
 struct PlugParam {
-  Relaxed<float> lastCooked;    // value last reported to the engine; -1 forces a report (audio thread, and resume)
-  Relaxed<float> lastShown;     // value last accepted by the editor (editor thread)
-  Relaxed<float> defaultValue;  // target of reset and factory settings (user-interface thread)
-  Relaxed<float> value;         // always n / 64000 (every thread)
-  const char* name;             // not owned; null while unset
-  const char* label;            // not owned; null while unset
+  Relaxed<float> lastCooked;       // value last reported to the engine; -1 forces a report (audio thread, and resume)
+  Relaxed<float> lastShown;        // value last accepted by the editor (editor thread)
+  Relaxed<float> defaultValue;     // target of reset and factory settings (user-interface thread)
+  Relaxed<float> value;            // always n / 64000 (every thread)
+  const char* name;                // not owned; null while unset
+  const char* label;               // not owned; null while unset
   Relaxed<int32_t> controllerKey;  // the learnt controller (audio thread on learn, user-interface thread on chunks)
   int32_t flags;
   bool changed;  // set by the cook pass when the engine took a change

@@ -16,9 +16,7 @@ int32_t nameHash(const char* name) {
   return (int32_t)h;
 }
 
-void copyText(char* out, const char* text, size_t capacity) {
-  std::snprintf(out, capacity, "%s", text ? text : "");
-}
+void copyText(char* out, const char* text, size_t capacity) { std::snprintf(out, capacity, "%s", text ? text : ""); }
 
 }  // namespace
 
@@ -58,8 +56,7 @@ Plug::~Plug() {
 }
 
 bool Plug::configValid() const {
-  return sampleRate >= kMinSampleRate && sampleRate <= kMaxSampleRate && blockSize >= 1 &&
-         blockSize <= kMaxBlockSize;
+  return sampleRate >= kMinSampleRate && sampleRate <= kMaxSampleRate && blockSize >= 1 && blockSize <= kMaxBlockSize;
 }
 
 void Plug::allocateBuffers(int32_t frames) {

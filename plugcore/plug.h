@@ -39,7 +39,7 @@ using Random = Synth::Random;
 struct ChunkRecord;
 
 struct PlugProgram {
-  char name[24];                        // user-interface thread only
+  char name[24];                       // user-interface thread only
   std::vector<Relaxed<float>> values;  // stored by a program change on either thread
 
   std::vector<float> snapshot() const { return {values.begin(), values.end()}; }

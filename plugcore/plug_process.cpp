@@ -128,8 +128,7 @@ void Plug::renderSubBlock(double** outputs, int32_t start, int32_t end) {
   const bool changed = cookPending_ ? params_.cookPass(this) : false;
   cookPending_ = false;
   const double rate = sampleRate;
-  TransportInfo transport{tempo_,   ppqPosition_, tempo_ / (rate * 60.0), rate, samplePosition_,
-                          samplePosition_ / rate};
+  TransportInfo transport{tempo_, ppqPosition_, tempo_ / (rate * 60.0), rate, samplePosition_, samplePosition_ / rate};
   const bool running = render(changed, transport, inputViews_.data(), outputViews_.data(), n);
   if (running || playing_) {
     ppqPosition_ += n * tempo_ / (rate * 60.0);

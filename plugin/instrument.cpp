@@ -1,5 +1,5 @@
 // The one instrument this module makes.
-#include "plugcore/factory.h"
 #include "instrument/koralin.h"
+#include "plugcore/factory.h"
 
 PlugCore::Plug* PlugCore::createInstrument(audioMasterCallback hostCallback) { return new Koralin(hostCallback); }

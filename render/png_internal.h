@@ -22,22 +22,22 @@ constexpr unsigned kPngFilterAverage = 3;
 constexpr unsigned kPngFilterPaeth = 4;
 
 struct PngInfo {
-    std::uint32_t width = 0, height = 0;
-    unsigned colourType = 0, bitDepth = 0;
-    unsigned compressionMethod = 0, filterMethod = 0, interlaceMethod = 0;
-    std::uint16_t keyRed = 0, keyGreen = 0, keyBlue = 0;  // tRNS colour key, at the image's own depth
-    bool hasKey = false;
-    std::vector<std::uint8_t> palette;  // 4 bytes per entry: R, G, B, A
+  std::uint32_t width = 0, height = 0;
+  unsigned colourType = 0, bitDepth = 0;
+  unsigned compressionMethod = 0, filterMethod = 0, interlaceMethod = 0;
+  std::uint16_t keyRed = 0, keyGreen = 0, keyBlue = 0;  // tRNS colour key, at the image's own depth
+  bool hasKey = false;
+  std::vector<std::uint8_t> palette;  // 4 bytes per entry: R, G, B, A
 
-    unsigned channels() const;
-    unsigned bitsPerPixel() const { return channels() * bitDepth; }
-    std::size_t paletteEntries() const { return palette.size() / 4; }
+  unsigned channels() const;
+  unsigned bitsPerPixel() const { return channels() * bitDepth; }
+  std::size_t paletteEntries() const { return palette.size() / 4; }
 };
 
 // One sub-image of Adam7 (or the whole image when not interlaced).
 struct PngPass {
-    std::uint32_t x0, y0, dx, dy;  // where its first pixel lands and the spacing of its pixels
-    std::uint32_t width, height;   // its size in pixels
+  std::uint32_t x0, y0, dx, dy;  // where its first pixel lands and the spacing of its pixels
+  std::uint32_t width, height;   // its size in pixels
 };
 
 // The passes of the image (1 or 7; passes may be empty).

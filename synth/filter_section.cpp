@@ -129,8 +129,8 @@ FilterSection::SampleControl FilterSection::control(const FilterControls& c) {
   const double cs = cutoffSmooth_.run(c.cutoff, b, k);
   // The cutoff law in octaves: the knob spans 5 from -10; the accent envelope adds more at low resonance, its sweep
   // more at high resonance; the decay envelope adds up to 5 (envmod + 0.2) while envmod lowers the base by 2 envmod.
-  const double L = 5.0 * cs - 10.0 + 2.0 * J * (1.0 - rs) + 1.5 * sweep_ * (1.0 + rs) +
-                   5.0 * decay_ * (ms + 0.2) - 2.0 * ms;
+  const double L =
+      5.0 * cs - 10.0 + 2.0 * J * (1.0 - rs) + 1.5 * sweep_ * (1.0 + rs) + 5.0 * decay_ * (ms + 0.2) - 2.0 * ms;
   const double Y = gateSmooth_.run(gateLevel_, b, k);
   return {J * J + Y, cutoffScale(L), divider1_, divider2_};
 }

@@ -11,8 +11,8 @@
 namespace Synth {
 namespace {
 
-constexpr int kKernelBits = 17;                           // log2 kKernelSize
-constexpr double kWindowStep = 2.396863267686821e-05;     // pi / 131071: the window spans the whole period
+constexpr int kKernelBits = 17;                        // log2 kKernelSize
+constexpr double kWindowStep = 2.396863267686821e-05;  // pi / 131071: the window spans the whole period
 
 // One period of the test signal, sampled at the centres of the ticks.
 double testSignal(KernelShape shape, int32_t i) {

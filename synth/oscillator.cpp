@@ -37,8 +37,7 @@ std::shared_ptr<const KernelTable> silentKernel() {
 
 // The tables are built once per process (the soft step once per sample rate) and never change afterwards, so
 // instances share them instead of each holding 3 MB of copies.
-Oscillator::Oscillator()
-    : step_(&stepKernel()), corner_(&cornerKernel()), soft_(silentKernel()), exp2_(&exp2Tables()) {
+Oscillator::Oscillator() : step_(&stepKernel()), corner_(&cornerKernel()), soft_(silentKernel()), exp2_(&exp2Tables()) {
   reset();
 }
 
@@ -93,8 +92,8 @@ void Oscillator::wrap(const Tick& t, bool square) {
 double Oscillator::squareValue(const Tick& t) {
   if (high_) return 0.35;
   if (phase_ > t.v * t.h) {
-    const double f2 = clampFraction((phase_ - t.d - prevThreshold_ * t.h) /
-                                    (t.h * t.v - prevThreshold_ * prevShape_ - t.d));
+    const double f2 =
+        clampFraction((phase_ - t.d - prevThreshold_ * t.h) / (t.h * t.v - prevThreshold_ * prevShape_ - t.d));
     addKernel(*step_, 0.7 - (prevThreshold_ + f2 * t.diff) * 0.501 * (1.0 - t.h), f2);
     addKernel(*corner_, -0.5 * (1.0 - t.h) * t.d, f2);
     high_ = true;

@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-#include "synth/random.h"
 #include "synth/filter_section.h"
 #include "synth/oscillator.h"
+#include "synth/random.h"
 
 namespace Synth {
 

@@ -3,10 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "host/lib/fx_preset.h"
-#include "host/lib/midi_file.h"
-#include "host/lib/midi_timeline.h"
-#include "host/lib/plugin_host.h"
 #include "host/cli/file_error.h"
 #include "host/cli/options.h"
 #include "host/cli/plugin_state.h"
@@ -14,6 +10,10 @@
 #include "host/cli/self_path.h"
 #include "host/cli/song_renderer.h"
 #include "host/cli/wav_writer.h"
+#include "host/lib/fx_preset.h"
+#include "host/lib/midi_file.h"
+#include "host/lib/midi_timeline.h"
+#include "host/lib/plugin_host.h"
 
 #ifndef KORALIN_MODULE_FILE
 #define KORALIN_MODULE_FILE "Koralin.so"
@@ -55,9 +55,9 @@ void render(Host::PluginHost& host, const Host::MidiFile& midi, const Render::Re
   if (stats.nonFinite > 0)
     complain("warning: the plug-in produced " + std::to_string(stats.nonFinite) +
              " samples that were not numbers; they were written as silence");
-  std::printf("%s\n", Render::summaryLine(stats.frames, renderer.channelCount(), o.sampleRate, o.format, stats.peak,
-                                          o.output)
-                          .c_str());
+  std::printf(
+      "%s\n",
+      Render::summaryLine(stats.frames, renderer.channelCount(), o.sampleRate, o.format, stats.peak, o.output).c_str());
 }
 
 int run(const Render::RenderOptions& o, const char* argv0) {

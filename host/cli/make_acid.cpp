@@ -10,14 +10,14 @@
 namespace {
 
 constexpr int kTicksPerQuarter = 480;
-constexpr int kStep = kTicksPerQuarter / 4;  // sixteenth notes
-constexpr int kGate = kStep / 2;             // an ordinary note sounds for half its step
-constexpr int kOverlap = 10;                 // a slid note is released this long after the next one starts
+constexpr int kStep = kTicksPerQuarter / 4;     // sixteenth notes
+constexpr int kGate = kStep / 2;                // an ordinary note sounds for half its step
+constexpr int kOverlap = 10;                    // a slid note is released this long after the next one starts
 constexpr uint32_t kMicrosPerQuarter = 480000;  // 125 BPM
 constexpr int kAccentVelocity = 120;            // above 100: accented
 constexpr int kNormalVelocity = 80;
 constexpr int kSongTicks = 4 * 4 * kTicksPerQuarter;  // four bars of 4/4
-constexpr int kKnobTick = kTicksPerQuarter / 16;       // how often a turning knob sends its position (30 ms)
+constexpr int kKnobTick = kTicksPerQuarter / 16;      // how often a turning knob sends its position (30 ms)
 constexpr uint8_t kCutoffController = 74;
 constexpr uint8_t kResoController = 71;
 
@@ -30,10 +30,11 @@ struct Step {
 
 using Pattern = std::vector<Step>;  // sixteen steps, one bar
 
-const Pattern kPatternA = {{36, kAccent}, {36, kPlain}, {48, kSlide}, {36, kPlain}, {0, kRest}, {39, kAccent},
-                           {36, kSlide},  {46, kPlain}, {36, kPlain}, {48, kAccent | kSlide}, {51, kPlain},
-                           {0, kRest},    {36, kPlain}, {43, kAccent}, {36, kSlide}, {38, kPlain}};
-const Pattern kPatternB = {{36, kAccent}, {48, kSlide}, {60, kPlain}, {36, kPlain}, {39, kSlide}, {41, kAccent},
+const Pattern kPatternA = {{36, kAccent}, {36, kPlain},           {48, kSlide}, {36, kPlain},
+                           {0, kRest},    {39, kAccent},          {36, kSlide}, {46, kPlain},
+                           {36, kPlain},  {48, kAccent | kSlide}, {51, kPlain}, {0, kRest},
+                           {36, kPlain},  {43, kAccent},          {36, kSlide}, {38, kPlain}};
+const Pattern kPatternB = {{36, kAccent}, {48, kSlide}, {60, kPlain},  {36, kPlain}, {39, kSlide}, {41, kAccent},
                            {36, kPlain},  {0, kRest},   {36, kAccent}, {36, kPlain}, {46, kSlide}, {48, kSlide},
                            {43, kAccent}, {0, kRest},   {41, kSlide},  {39, kAccent}};
 

@@ -71,8 +71,7 @@ void applyOption(RenderOptions& o, const std::string& name, const std::string& v
   else if (name == "--program") {
     if (value.empty()) throw UsageError("--program needs a program's number or name");
     o.program = value;
-  }
-  else if (name == "--save-preset")
+  } else if (name == "--save-preset")
     o.savePreset = value;
   else if (name == "--format")
     o.format = parseFormat(value);
@@ -84,9 +83,8 @@ void applyOption(RenderOptions& o, const std::string& name, const std::string& v
 }
 
 bool takesValue(const std::string& name) {
-  static const char* const kValueOptions[] = {"--rate",    "--block",  "--set",         "--cc",
-                                              "--plugin",  "--preset", "--save-preset", "--format",
-                                              "--program", "--tail"};
+  static const char* const kValueOptions[] = {"--rate",   "--block",       "--set",    "--cc",      "--plugin",
+                                              "--preset", "--save-preset", "--format", "--program", "--tail"};
   for (const char* known : kValueOptions)
     if (name == known) return true;
   return false;

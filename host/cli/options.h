@@ -38,7 +38,7 @@ struct RenderOptions {
   int blockSize = 512;
   std::vector<ParamSetting> settings;
   std::vector<ControllerMapping> controllers;  // at most one mapping per controller number
-  std::optional<double> tailSeconds;  // none: until the output falls silent
+  std::optional<double> tailSeconds;           // none: until the output falls silent
   SampleFormat format = SampleFormat::Pcm24;
   bool list = false;  // print the parameters and programs after the settings
   bool help = false;

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <strings.h>
 
-#include "host/lib/fx_preset.h"
 #include "host/cli/file_error.h"
+#include "host/lib/fx_preset.h"
 
 namespace Render {
 namespace {

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "host/lib/plugin_host.h"
 #include "host/cli/automation.h"
 #include "host/cli/options.h"
+#include "host/lib/plugin_host.h"
 
 namespace Render {
 

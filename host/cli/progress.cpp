@@ -46,9 +46,9 @@ std::string peakText(float peak) {
 std::string summaryLine(int64_t frames, int channels, int sampleRate, SampleFormat format, float peak,
                         const std::string& path) {
   char text[160];
-  std::snprintf(text, sizeof(text), "Rendered %.2f s (%lld frames, %d channels, %d Hz, %s), peak %s dBFS: ",
-                (double)frames / sampleRate, (long long)frames, channels, sampleRate, formatName(format),
-                peakText(peak).c_str());
+  std::snprintf(text, sizeof(text),
+                "Rendered %.2f s (%lld frames, %d channels, %d Hz, %s), peak %s dBFS: ", (double)frames / sampleRate,
+                (long long)frames, channels, sampleRate, formatName(format), peakText(peak).c_str());
   return text + path;
 }
 

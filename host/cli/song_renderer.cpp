@@ -6,8 +6,8 @@
 
 namespace Render {
 
-SongRenderer::SongRenderer(Host::PluginHost& host, const Host::MidiTimeline& song, double sampleRate,
-                           int32_t blockSize, std::optional<double> tailSeconds, const ControllerMap& controllers)
+SongRenderer::SongRenderer(Host::PluginHost& host, const Host::MidiTimeline& song, double sampleRate, int32_t blockSize,
+                           std::optional<double> tailSeconds, const ControllerMap& controllers)
     : host_(host),
       song_(song),
       sampleRate_(sampleRate),

@@ -6,16 +6,16 @@
 #include <optional>
 #include <vector>
 
+#include "host/cli/automation.h"
 #include "host/lib/midi_timeline.h"
 #include "host/lib/plugin_host.h"
-#include "host/cli/automation.h"
 
 namespace Render {
 
 struct RenderStats {
   int64_t frames = 0;
-  float peak = 0;            // largest absolute sample of any channel
-  int64_t nonFinite = 0;     // NaN or infinite samples from the plug-in, written as silence
+  float peak = 0;         // largest absolute sample of any channel
+  int64_t nonFinite = 0;  // NaN or infinite samples from the plug-in, written as silence
 };
 
 class SongRenderer {
@@ -51,9 +51,9 @@ class SongRenderer {
   std::optional<double> tailSeconds_;
   ControllerMap controllers_;
   std::vector<AutomationPoint> automation_;
-  size_t nextEvent_ = 0;      // index of the first event not yet delivered
-  size_t nextPoint_ = 0;      // index of the first automation point not yet applied
-  int64_t quietSince_ = 0;    // output has stayed below kSilence from here on (counted after the last event)
+  size_t nextEvent_ = 0;    // index of the first event not yet delivered
+  size_t nextPoint_ = 0;    // index of the first automation point not yet applied
+  int64_t quietSince_ = 0;  // output has stayed below kSilence from here on (counted after the last event)
   std::vector<std::vector<float>> inputs_, outputs_;
   std::vector<float*> inputPtrs_, outputPtrs_;
   std::vector<Host::MidiMessage> pending_;

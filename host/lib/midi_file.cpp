@@ -200,8 +200,9 @@ MidiFile parseMidiFile(const uint8_t* data, size_t size) {
   int tracksRead = 0;
   while (tracksRead < file.trackCount) {
     if (pos >= size)
-      throw MidiFileError("the file ends after " + std::to_string(tracksRead) + " of " +
-                              std::to_string(file.trackCount) + " tracks", pos);
+      throw MidiFileError(
+          "the file ends after " + std::to_string(tracksRead) + " of " + std::to_string(file.trackCount) + " tracks",
+          pos);
     ByteReader chunk(data, pos, size);
     chunk.need(8, "chunk header");
     bool isTrack = std::equal(data + pos, data + pos + 4, "MTrk");

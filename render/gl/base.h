@@ -19,17 +19,17 @@ class Exception : public std::exception {};
 
 // The numbers failed consistency checks report; each names one place that can fail, and they stay as they are
 // so that reports from older builds still read the same.
-constexpr int kCheckPixelFormat = 262;       // no visual or pixel format for the window
-constexpr int kCheckSetPixelFormat = 263;    // the visual or pixel format could not be set up
-constexpr int kCheckCreateContext = 266;     // the rendering context could not be made
-constexpr int kCheckMakeCurrent = 149;       // the context could not be made current
-constexpr int kCheckRestoreCurrent = 168;    // the caller's context could not be put back
-constexpr int kCheckDeleteContext = 425;     // the rendering context could not be deleted
-constexpr int kCheckNoMultiTexCoord = 383;   // glMultiTexCoord2fARB missing
-constexpr int kCheckNoActiveTexture = 384;   // glActiveTextureARB missing
-constexpr int kCheckForeignTexture = 903;    // a texture another kind of device made
-constexpr int kCheckUnknownCombine = 917;    // a combine mode outside Combine
-constexpr int kCheckUnknownBlend = 948;      // a blend mode outside Blend
+constexpr int kCheckPixelFormat = 262;      // no visual or pixel format for the window
+constexpr int kCheckSetPixelFormat = 263;   // the visual or pixel format could not be set up
+constexpr int kCheckCreateContext = 266;    // the rendering context could not be made
+constexpr int kCheckMakeCurrent = 149;      // the context could not be made current
+constexpr int kCheckRestoreCurrent = 168;   // the caller's context could not be put back
+constexpr int kCheckDeleteContext = 425;    // the rendering context could not be deleted
+constexpr int kCheckNoMultiTexCoord = 383;  // glMultiTexCoord2fARB missing
+constexpr int kCheckNoActiveTexture = 384;  // glActiveTextureARB missing
+constexpr int kCheckForeignTexture = 903;   // a texture another kind of device made
+constexpr int kCheckUnknownCombine = 917;   // a combine mode outside Combine
+constexpr int kCheckUnknownBlend = 948;     // a blend mode outside Blend
 
 // Reports a failed consistency check with its number to the debugger output, then throws Exception.
 [[noreturn]] void checkFailed(int line);

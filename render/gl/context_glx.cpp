@@ -60,10 +60,25 @@ class XErrorTrap {
 
 thread_local XErrorTrap* XErrorTrap::active = nullptr;
 
-const int kFramebufferAttributes[] = {GLX_X_RENDERABLE, True, GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT,
-                                      GLX_RENDER_TYPE, GLX_RGBA_BIT, GLX_DOUBLEBUFFER, True,
-                                      GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE, 8,
-                                      GLX_DEPTH_SIZE, 24, GLX_STENCIL_SIZE, 8, None};
+const int kFramebufferAttributes[] = {GLX_X_RENDERABLE,
+                                      True,
+                                      GLX_DRAWABLE_TYPE,
+                                      GLX_WINDOW_BIT,
+                                      GLX_RENDER_TYPE,
+                                      GLX_RGBA_BIT,
+                                      GLX_DOUBLEBUFFER,
+                                      True,
+                                      GLX_RED_SIZE,
+                                      8,
+                                      GLX_GREEN_SIZE,
+                                      8,
+                                      GLX_BLUE_SIZE,
+                                      8,
+                                      GLX_DEPTH_SIZE,
+                                      24,
+                                      GLX_STENCIL_SIZE,
+                                      8,
+                                      None};
 
 }  // namespace
 
@@ -146,8 +161,8 @@ GLContext::GLContext(NativeWindow window) : native(std::make_unique<Native>()), 
 }
 
 GLContext::~GLContext() {
-  // GLX reports no failure when a context is deleted; there is nothing for kCheckDeleteContext to catch here. The window
-  // may be gone already (its parent destroyed first): that error is caught, not left to end the process.
+  // GLX reports no failure when a context is deleted; there is nothing for kCheckDeleteContext to catch here. The
+  // window may be gone already (its parent destroyed first): that error is caught, not left to end the process.
   XErrorTrap trap(native->display);
   glXDestroyContext(native->display, native->context);
   native->destroyChild();
@@ -167,10 +182,9 @@ void GLContext::makeCurrent() {
 }
 
 void GLContext::restoreRemembered() {
-  bool restored = native->savedContext
-                      ? glXMakeContextCurrent(native->savedDisplay, native->savedDraw, native->savedRead,
-                                              native->savedContext)
-                      : glXMakeCurrent(native->display, None, nullptr);
+  bool restored = native->savedContext ? glXMakeContextCurrent(native->savedDisplay, native->savedDraw,
+                                                               native->savedRead, native->savedContext)
+                                       : glXMakeCurrent(native->display, None, nullptr);
   if (!restored) checkFailed(kCheckRestoreCurrent);
 }
 

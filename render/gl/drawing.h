@@ -30,13 +30,13 @@ constexpr uint32_t kBlendCount = 5;
 
 // Where a quad's colour comes from: its vertex colour, its textures, or both.
 enum class Combine : uint32_t {
-  Colour = 0,             // the vertex colour alone
-  Texture = 1,            // texture 0 x colour
-  TextureDoubled = 2,     // texture 0 x colour x 2
-  SoftCoverage = 3,       // (1 - (1 - texture 0)^2) x colour
-  TextureRgb = 4,         // texture 0's RGB with the colour's alpha
-  TwoTextures = 5,        // texture 0 x texture 1 x colour
-  Crossfade = 6,          // texture 1 over texture 0 by the colour's alpha, tinted by the colour
+  Colour = 0,          // the vertex colour alone
+  Texture = 1,         // texture 0 x colour
+  TextureDoubled = 2,  // texture 0 x colour x 2
+  SoftCoverage = 3,    // (1 - (1 - texture 0)^2) x colour
+  TextureRgb = 4,      // texture 0's RGB with the colour's alpha
+  TwoTextures = 5,     // texture 0 x texture 1 x colour
+  Crossfade = 6,       // texture 1 over texture 0 by the colour's alpha, tinted by the colour
 };
 constexpr uint32_t kCombineCount = 7;
 

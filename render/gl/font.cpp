@@ -116,9 +116,7 @@ std::unique_ptr<Font> loadFontResource(Context& context, const char* name, float
   }
 }
 
-float measureText(const Font* font, const char* text, int length) {
-  return font ? font->measure(text, length) : 0;
-}
+float measureText(const Font* font, const char* text, int length) { return font ? font->measure(text, length) : 0; }
 
 float drawText(const Font* font, Context& context, const char* text, int length, float x, float y, uint32_t colour,
                bool underline) {

@@ -26,8 +26,8 @@ constexpr int32_t kCellPaddingY = 4;
 constexpr uint32_t kAtlasBorder = 2;  // a texel of gap around the cells, each side
 constexpr uint32_t kNarrowestAtlas = 64;
 constexpr uint32_t kWidestAtlas = 0x10000;  // no card holds a wider picture
-constexpr float kQuadExtraWidth = 6;   // the filter's four texels and one each side
-constexpr float kQuadExtraHeight = 2;  // one row above and below
+constexpr float kQuadExtraWidth = 6;        // the filter's four texels and one each side
+constexpr float kQuadExtraHeight = 2;       // one row above and below
 constexpr size_t kOversizeReportSize = 64;
 
 // Owns the FreeType library and face for one atlas build, whatever way the build ends.
@@ -67,8 +67,8 @@ void setMetrics(GlyphAtlas& atlas, FT_Face face) {
   atlas.cellWidth =
       int32_t((face->bbox.xMax - face->bbox.xMin) * long(face->size->metrics.x_ppem) / (unitsPerEm * kHintedPerTexel) +
               kCellPaddingX);
-  atlas.cellHeight = int32_t((face->bbox.yMax - face->bbox.yMin) * long(face->size->metrics.y_ppem) / unitsPerEm +
-                             kCellPaddingY);
+  atlas.cellHeight =
+      int32_t((face->bbox.yMax - face->bbox.yMin) * long(face->size->metrics.y_ppem) / unitsPerEm + kCellPaddingY);
   if (atlas.cellWidth < 1 || atlas.cellHeight < 1) throw Exception();
 }
 

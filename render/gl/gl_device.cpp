@@ -52,8 +52,7 @@ GLDevicePtr createGLDevice(NativeWindow window, const DeviceOptions& options) {
   return GLDevicePtr(new GLDevice(window, options));
 }
 
-GLDevice::GLDevice(NativeWindow window, const DeviceOptions& options)
-    : glContext(std::make_unique<GLContext>(window)) {
+GLDevice::GLDevice(NativeWindow window, const DeviceOptions& options) : glContext(std::make_unique<GLContext>(window)) {
   try {
     initialise(options);
   } catch (...) {
@@ -89,8 +88,8 @@ void GLDevice::requireExtensions(const char* extensions) {
 
 void GLDevice::fetchEntryPoints() {
   if (caps.hasStencilTwoSide) {
-    activeStencilFace = reinterpret_cast<PFNGLACTIVESTENCILFACEEXTPROC>(
-        glContext->procAddress("glActiveStencilFaceEXT"));
+    activeStencilFace =
+        reinterpret_cast<PFNGLACTIVESTENCILFACEEXTPROC>(glContext->procAddress("glActiveStencilFaceEXT"));
     caps.hasStencilTwoSide = activeStencilFace != nullptr;
   }
   if (caps.hasAtiSeparateStencil) {

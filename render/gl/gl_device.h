@@ -27,7 +27,7 @@ Capabilities probeExtensions(const char* glExtensions);
 extern const char* const kMissingExtensionsText;
 
 struct DeviceOptions {
-  bool allowRectangleTextures = true;  // false forces power-of-two textures with scaled coordinates
+  bool allowRectangleTextures = true;        // false forces power-of-two textures with scaled coordinates
   const char* extensionsOverride = nullptr;  // probed instead of the driver's string when set (for tests)
 };
 
@@ -96,8 +96,8 @@ class GLDevice final : public Device, public Context {
   GLenum textureBinding = GL_TEXTURE_BINDING_2D;
   Capabilities caps;
   float texScale0X = 1, texScale0Y = 1, texScale1X = 1, texScale1Y = 1;
-  TexturePtr defaultTexture;                // 4 by 4 fallback
-  int32_t textureCount = 0;                 // live textures made by this device
+  TexturePtr defaultTexture;  // 4 by 4 fallback
+  int32_t textureCount = 0;   // live textures made by this device
 };
 
 }  // namespace VexBlit

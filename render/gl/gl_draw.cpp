@@ -89,9 +89,7 @@ void GLDevice::applyCombine(Combine combine, GLuint texture0, GLuint texture1) {
     glBindTexture(textureTarget, name);
   };
   switch (combine) {
-    case Combine::Colour:
-      off(0), off(1), off(2);
-      break;
+    case Combine::Colour: off(0), off(1), off(2); break;
     case Combine::Texture:
     case Combine::TextureDoubled:
       unit(0), bind(texture0), combiner(GL_MODULATE, GL_TEXTURE, GL_PREVIOUS);

@@ -15,8 +15,7 @@ void NullTexture::release() {
   delete this;
 }
 
-void NullTexture::update(const uint32_t* source, uint32_t rowLength, uint32_t x, uint32_t y, uint32_t w,
-                         uint32_t h) {
+void NullTexture::update(const uint32_t* source, uint32_t rowLength, uint32_t x, uint32_t y, uint32_t w, uint32_t h) {
   // The same clipping as the OpenGL texture's: nothing at or past the edge, the rest cut to the size.
   if (!source || x >= width || y >= height) return;
   if (w > width - x) w = width - x;

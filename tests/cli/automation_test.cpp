@@ -3,10 +3,10 @@
 
 #include <ostream>
 
-#include "host/lib/midi_timeline.h"
-#include "host/lib/midi_writer.h"
 #include "host/cli/plugin_state.h"
 #include "host/cli/song_renderer.h"
+#include "host/lib/midi_timeline.h"
+#include "host/lib/midi_writer.h"
 #include "tests/cli/probe_log.h"
 
 using namespace Host;

@@ -44,8 +44,8 @@ CliResult runProgram(const std::string& program, const std::vector<std::string>&
 CliResult runRenderer(const std::vector<std::string>& args) { return runProgram(KORALIN_RENDER_EXE, args); }
 
 std::filesystem::path scratchDir(const std::string& name) {
-  std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) /
-                              ("koralin_cli_" + name + "_" + std::to_string(getpid()));
+  std::filesystem::path dir =
+      std::filesystem::path(::testing::TempDir()) / ("koralin_cli_" + name + "_" + std::to_string(getpid()));
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;

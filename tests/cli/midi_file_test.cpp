@@ -16,13 +16,13 @@ using Bytes = std::vector<uint8_t>;
 Bytes formatZeroFile() {
   MidiTrackWriter t(true);
   t.text(0, 0x03, "lead");
-  t.channel(0, 0xC0, 5);          // one data byte
+  t.channel(0, 0xC0, 5);  // one data byte
   t.noteOn(0, 0, 36, 100);
   t.sysex(10, {0x7E, 0x7F, 0x09, 0x01, 0xF7});
-  t.noteOn(20, 0, 36, 0);         // status again after the sysex cancelled it
-  t.noteOn(0, 0, 48, 110);        // running status
-  t.channel(5, 0xE9, 0x00, 0x40); // pitch bend on channel 10
-  t.channel(5, 0xD9, 0x33);       // channel pressure, one data byte
+  t.noteOn(20, 0, 36, 0);          // status again after the sysex cancelled it
+  t.noteOn(0, 0, 48, 110);         // running status
+  t.channel(5, 0xE9, 0x00, 0x40);  // pitch bend on channel 10
+  t.channel(5, 0xD9, 0x33);        // channel pressure, one data byte
   t.noteOff(30, 9, 48);
   t.endOfTrack();
   return writeMidiFile(0, 96, {t});
@@ -35,8 +35,20 @@ struct Case {
 };
 
 Bytes header(uint16_t format, uint16_t tracks, uint16_t division) {
-  return {'M', 'T', 'h', 'd', 0, 0, 0, 6, (uint8_t)(format >> 8), (uint8_t)format, (uint8_t)(tracks >> 8),
-          (uint8_t)tracks, (uint8_t)(division >> 8), (uint8_t)division};
+  return {'M',
+          'T',
+          'h',
+          'd',
+          0,
+          0,
+          0,
+          6,
+          (uint8_t)(format >> 8),
+          (uint8_t)format,
+          (uint8_t)(tracks >> 8),
+          (uint8_t)tracks,
+          (uint8_t)(division >> 8),
+          (uint8_t)division};
 }
 
 Bytes track(Bytes body) {

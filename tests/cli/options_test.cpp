@@ -28,10 +28,10 @@ TEST(RenderOptions, DefaultsAndEveryOption) {
   EXPECT_FALSE(d.tailSeconds.has_value());
   EXPECT_TRUE(d.plugin.empty());
 
-  RenderOptions o = parseOptions({"--rate", "48000", "--block=64", "--set", "cutoff=0.25", "--set=reso=1",
-                                  "--plugin", "p.so", "--preset=a.fxp", "--save-preset", "b.fxp", "--tail", "1.5",
-                                  "--format", "float", "--cc", "74=cutoff", "--cc=1=Reso", "in.mid", "--",
-                                  "-out.wav"});
+  RenderOptions o = parseOptions(
+      {"--rate", "48000",          "--block=64",    "--set",       "cutoff=0.25", "--set=reso=1", "--plugin",
+       "p.so",   "--preset=a.fxp", "--save-preset", "b.fxp",       "--tail",      "1.5",          "--format",
+       "float",  "--cc",           "74=cutoff",     "--cc=1=Reso", "in.mid",      "--",           "-out.wav"});
   EXPECT_EQ(o.sampleRate, 48000);
   EXPECT_EQ(o.blockSize, 64);
   ASSERT_EQ(o.settings.size(), 2u);

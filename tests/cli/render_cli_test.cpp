@@ -72,8 +72,8 @@ TEST(RenderCli, RendersTheDemoThroughKoralin) {
 
 TEST(RenderCli, SampleRateAndFormatOptions) {
   fs::path dir = scratchDir("formats");
-  CliResult r = runRenderer({"--rate", "48000", "--format", "float", "--tail", "0.5", "--block", "100", kDemo,
-                             (dir / "f.wav").string()});
+  CliResult r = runRenderer(
+      {"--rate", "48000", "--format", "float", "--tail", "0.5", "--block", "100", kDemo, (dir / "f.wav").string()});
   ASSERT_EQ(r.status, 0) << r.output;
   Wav wav = readWav(dir / "f.wav");
   EXPECT_EQ(wav.info.samplerate, 48000);
@@ -86,13 +86,13 @@ TEST(RenderCli, SampleRateAndFormatOptions) {
 TEST(RenderCli, EventsReachAnyPluginOnTheirSamples) {
   fs::path dir = scratchDir("probe");
   Host::MidiTrackWriter t;
-  t.tempo(0, 600000);            // 100 BPM: a quarter is 26460 samples
-  t.noteOn(96, 0, 50, 100);      // one quarter at 96 ticks
-  t.noteOff(1, 0, 50);           // 1/96 quarter later: 275.625 -> 26736
+  t.tempo(0, 600000);        // 100 BPM: a quarter is 26460 samples
+  t.noteOn(96, 0, 50, 100);  // one quarter at 96 ticks
+  t.noteOff(1, 0, 50);       // 1/96 quarter later: 275.625 -> 26736
   t.endOfTrack();
   writeBytes(dir / "p.mid", Host::writeMidiFile(0, 96, {t}));
-  CliResult r = runRenderer({"--plugin", KORALIN_PROBE_PLUGIN, "--format", "float", "--block", "100", "--tail",
-                             "0.01", (dir / "p.mid").string(), (dir / "p.wav").string()});
+  CliResult r = runRenderer({"--plugin", KORALIN_PROBE_PLUGIN, "--format", "float", "--block", "100", "--tail", "0.01",
+                             (dir / "p.mid").string(), (dir / "p.wav").string()});
   ASSERT_EQ(r.status, 0) << r.output;
   Wav wav = readWav(dir / "p.wav");
   ASSERT_EQ(wav.info.frames, 26736 + 441);
@@ -132,8 +132,8 @@ TEST(RenderCli, MappedControllersMoveParametersOnTheirSamples) {
 
 TEST(RenderCli, TheDemoFilterMovesWithItsKnobs) {
   fs::path dir = scratchDir("knobs");
-  const std::vector<std::string> common = {"--set", "wave=0",  "--set",  "envmod=0.7",
-                                           "--format", "float", "--tail", "0"};
+  const std::vector<std::string> common = {"--set",    "wave=0", "--set",  "envmod=0.7",
+                                           "--format", "float",  "--tail", "0"};
   auto render = [&](std::vector<std::string> args, const std::string& name) {
     args.insert(args.end(), common.begin(), common.end());
     args.insert(args.end(), {kDemo, (dir / name).string()});
@@ -239,16 +239,16 @@ TEST(RenderCli, UsageErrorsExitWithTwo) {
   EXPECT_NE(r.output.find("no parameter \"nosuch\""), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("cutoff"), std::string::npos) << r.output;
   EXPECT_FALSE(fs::exists(out));
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {},
-           {"--rate", "1", kDemo, out},
-           {"--bogus", kDemo, out},
-           {"--format", "ogg", kDemo, out},
-           {"--cc", "74=nosuch", kDemo, out},
-           {"--cc", "128=cutoff", kDemo, out},
-           {"--cc", "74", kDemo, out},
-           {"--program", "9", kDemo, out},
-           {"--program", "no such program", kDemo, out}}) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{},
+                                             {"--rate", "1", kDemo, out},
+                                             {"--bogus", kDemo, out},
+                                             {"--format", "ogg", kDemo, out},
+                                             {"--cc", "74=nosuch", kDemo, out},
+                                             {"--cc", "128=cutoff", kDemo, out},
+                                             {"--cc", "74", kDemo, out},
+                                             {"--program", "9", kDemo, out},
+                                             {"--program", "no such program", kDemo, out}}) {
     r = runRenderer(args);
     EXPECT_EQ(r.status, 2) << r.output;
     EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << r.output;
@@ -291,8 +291,7 @@ TEST(RenderCli, RuntimeFailuresExitWithOne) {
   writeBytes(dir / "cut.fxp", {'C', 'c', 'n', 'K', 0, 0, 0, 50, 'F', 'P', 'C', 'h'});
   r = runRenderer({"--preset", (dir / "cut.fxp").string(), kDemo, out});
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.output.find("cut.fxp: header declares 50 bytes but the file holds 4 at byte offset 4"),
-            std::string::npos)
+  EXPECT_NE(r.output.find("cut.fxp: header declares 50 bytes but the file holds 4 at byte offset 4"), std::string::npos)
       << r.output;
   EXPECT_FALSE(fs::exists(out));
 }

@@ -3,9 +3,9 @@
 
 #include <cmath>
 
+#include "host/cli/song_renderer.h"
 #include "host/lib/midi_timeline.h"
 #include "host/lib/midi_writer.h"
-#include "host/cli/song_renderer.h"
 
 using namespace Host;
 using Render::SongRenderer;

@@ -51,8 +51,8 @@ void installHostErrorHandler() {
 int hostErrorCount() { return errors; }
 
 unsigned long makeHostWindow(XDisplay* display, int x, int y, int width, int height) {
-  Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), x, y, unsigned(width), unsigned(height),
-                                      0, 0, 0x202020);
+  Window window =
+      XCreateSimpleWindow(display, DefaultRootWindow(display), x, y, unsigned(width), unsigned(height), 0, 0, 0x202020);
   XSelectInput(display, window, StructureNotifyMask);
   XMapWindow(display, window);
   for (XEvent event;;) {
@@ -70,12 +70,11 @@ void destroyHostWindow(XDisplay* display, unsigned long window) {
 std::vector<uint32_t> screenRect(XDisplay* display, int x, int y, int width, int height) {
   std::vector<uint32_t> pixels;
   XSync(display, False);
-  XImage* image = XGetImage(display, DefaultRootWindow(display), x, y, unsigned(width), unsigned(height), AllPlanes,
-                            ZPixmap);
+  XImage* image =
+      XGetImage(display, DefaultRootWindow(display), x, y, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
   if (!image) return pixels;
   for (int row = 0; row < height; ++row)
-    for (int column = 0; column < width; ++column)
-      pixels.push_back(uint32_t(XGetPixel(image, column, row)) & 0xFFFFFF);
+    for (int column = 0; column < width; ++column) pixels.push_back(uint32_t(XGetPixel(image, column, row)) & 0xFFFFFF);
   XDestroyImage(image);
   return pixels;
 }

@@ -59,8 +59,8 @@ struct Place {
   const char* caption;
 };
 constexpr Place kLayout[] = {
-    {1, 8, 23, 80, 80, "tuning"},  {2, 86, 23, 80, 80, "cutoff"}, {3, 156, 23, 80, 80, "resonance"},
-    {5, 242, 23, 80, 80, "env mod"}, {4, 312, 23, 80, 80, "decay"}, {6, 390, 23, 80, 80, "accent"},
+    {1, 8, 23, 80, 80, "tuning"},     {2, 86, 23, 80, 80, "cutoff"}, {3, 156, 23, 80, 80, "resonance"},
+    {5, 242, 23, 80, 80, "env mod"},  {4, 312, 23, 80, 80, "decay"}, {6, 390, 23, 80, 80, "accent"},
     {0, 460, 50, 80, 24, "waveform"},
 };
 

@@ -55,8 +55,8 @@ int main(int argc, char** argv) {
   const bool ok = writeFile(chunks + "/bank.bin", withMode(0x00, bank)) &&
                   writeFile(chunks + "/preset.bin", withMode(0x01 | 0x80 | (6 << 2), preset)) &&
                   writeFile(chunks + "/other-product.bin", withMode(0x03, other)) &&
-                  writeFile(files + "/koralin.fxp", Host::writeProgramFile(e->uniqueID, e->version, e->numParams,
-                                                                           "Squelch", preset)) &&
+                  writeFile(files + "/koralin.fxp",
+                            Host::writeProgramFile(e->uniqueID, e->version, e->numParams, "Squelch", preset)) &&
                   writeFile(files + "/koralin.fxb", Host::writeBankFile(e->uniqueID, e->version, e->numPrograms,
                                                                         (int32_t)plug.dispatch(effGetProgram), bank));
   if (!ok) std::perror("cannot write the seeds");

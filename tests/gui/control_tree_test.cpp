@@ -18,11 +18,11 @@ TEST(ControlTree, OverlappingChildrenFirstAddedIsHitAndDrawnOnTop) {
   auto* inner = new Box(&root, log, "inner", 200, 20, 80, 60);
   new Probe(inner, log, "c", 5, 5, 10, 10);
 
-  EXPECT_TRUE(root.mouseDown(40, 40, 1, 0));     // in both: the first added wins
-  EXPECT_TRUE(root.mouseUp(70, 70, 2, 0));       // only in b
-  EXPECT_TRUE(root.doubleClick(12, 11, 1, 0));   // only in a, as a double-click
+  EXPECT_TRUE(root.mouseDown(40, 40, 1, 0));       // in both: the first added wins
+  EXPECT_TRUE(root.mouseUp(70, 70, 2, 0));         // only in b
+  EXPECT_TRUE(root.doubleClick(12, 11, 1, 0));     // only in a, as a double-click
   EXPECT_TRUE(root.mouseWheel(206, 27, 1.0f, 0));  // through the inner container, relative at each level
-  a->acceptsHits = false;                        // a declines: the point falls through to b
+  a->acceptsHits = false;                          // a declines: the point falls through to b
   EXPECT_TRUE(root.mouseMove(40, 40, 3));
   EXPECT_EQ(only(log, "a."), Log({"a.down(30,30,1)", "a.leave", "a.double(2,1,1)", "a.leave"}));
   EXPECT_EQ(only(log, "b."), Log({"b.up(40,40,2)", "b.leave", "b.move(10,10,3)"}));
@@ -57,8 +57,8 @@ TEST(ControlTree, HoverLeavesBeforeTheNextChildIsEnteredAndBackgroundClicksAreUn
   new Probe(inner, log, "b", 10, 10, 20, 20);
 
   EXPECT_TRUE(root.mouseMove(10, 10, 0));
-  EXPECT_TRUE(root.mouseMove(115, 15, 0));  // a to b: a leaves first
-  EXPECT_FALSE(root.mouseMove(150, 80, 0));  // inner's background: b leaves, nothing takes it
+  EXPECT_TRUE(root.mouseMove(115, 15, 0));     // a to b: a leaves first
+  EXPECT_FALSE(root.mouseMove(150, 80, 0));    // inner's background: b leaves, nothing takes it
   EXPECT_FALSE(root.mouseDown(75, 75, 1, 0));  // outside every child
   EXPECT_TRUE(root.mouseMove(115, 15, 0));
   root.mouseLeave();  // leaving the window clears hover all the way down

@@ -40,13 +40,12 @@ TEST_F(RootTest, CaptureHolderGetsEveryPointerEventInItsOwnCoordinatesUntilRelea
   root->onMouseMove(5, -40, 1);  // far outside the knob and the window: negative coordinates reach it
   root->onWheel(300, 50, -1.0f, 0);
   root->onMouseUp(130, 60, 1, 0);
-  root->setCapture(nullptr);  // the holder hears captureLost once; the system capture is released
-  root->onCaptureChanged();   // which the window system then reports: nobody holds it, nothing more
+  root->setCapture(nullptr);      // the holder hears captureLost once; the system capture is released
+  root->onCaptureChanged();       // which the window system then reports: nobody holds it, nothing more
   root->onMouseMove(225, 45, 0);  // routed through the tree again
   // The holder became the root's hover: the first routed event after the capture tells it it has been left.
-  EXPECT_EQ(only(log, "knob."), Log({"knob.move(5,5,0)", "knob.leave", "knob.move(-115,-80,1)",
-                                     "knob.wheel(180,10,-1)", "knob.up(10,20,1)", "knob.captureLost",
-                                     "knob.leave"}));
+  EXPECT_EQ(only(log, "knob."), Log({"knob.move(5,5,0)", "knob.leave", "knob.move(-115,-80,1)", "knob.wheel(180,10,-1)",
+                                     "knob.up(10,20,1)", "knob.captureLost", "knob.leave"}));
   EXPECT_EQ(only(log, "switch."), Log({"switch.move(5,5,0)"}));
   EXPECT_EQ(only(log, "native."), Log({"native.setCapture", "native.releaseCapture"}));
 

@@ -71,13 +71,14 @@ TEST_F(X11Host, RealInputReachesTheTreeInItsCoordinates) {
 
   Log input = only(log, "knob.");
   std::erase(input, "knob.draw");
-  EXPECT_EQ(input,
-            Log({"knob.move(5,5,0)", "knob.down(5,5,1)", "knob.leave", "knob.up(5,5,1)", "knob.captureLost",
-                 "knob.leave", "knob.double(5,5,1)", "knob.up(5,5,1)", "knob.move(6,7,0)", "knob.down(6,7,2)",
-                 "knob.up(6,7,2)", "knob.down(6,7,3)", "knob.up(6,7,3)", "knob.wheel(6,7,1)", "knob.wheel(6,7,-1)",
-                 "knob.keyDown(65)", "knob.char(a)", "knob.keyUp(65)", "knob.keyDown(16)", "knob.keyDown(66)",
-                 "knob.char(B)", "knob.keyUp(66)", "knob.move(7,7,1)", "knob.keyUp(16)", "knob.down(7,7,1)",
-                 "knob.leave", "knob.move(-70,-70,0)", "knob.up(-70,-70,1)", "knob.captureLost", "knob.leave"}));
+  EXPECT_EQ(
+      input,
+      Log({"knob.move(5,5,0)", "knob.down(5,5,1)",     "knob.leave",         "knob.up(5,5,1)",    "knob.captureLost",
+           "knob.leave",       "knob.double(5,5,1)",   "knob.up(5,5,1)",     "knob.move(6,7,0)",  "knob.down(6,7,2)",
+           "knob.up(6,7,2)",   "knob.down(6,7,3)",     "knob.up(6,7,3)",     "knob.wheel(6,7,1)", "knob.wheel(6,7,-1)",
+           "knob.keyDown(65)", "knob.char(a)",         "knob.keyUp(65)",     "knob.keyDown(16)",  "knob.keyDown(66)",
+           "knob.char(B)",     "knob.keyUp(66)",       "knob.move(7,7,1)",   "knob.keyUp(16)",    "knob.down(7,7,1)",
+           "knob.leave",       "knob.move(-70,-70,0)", "knob.up(-70,-70,1)", "knob.captureLost",  "knob.leave"}));
 
   // The host hides its window during a drag: X ends the grab without a word, and the holder hears it.
   log.clear();

@@ -85,7 +85,7 @@ TEST_F(X11Menu, KeysMoveOverChoosableItemsAndEnterChoosesOnceAfterTheMenuClosed)
   uint32_t lit = 0, checkMark = 0, plain = 0, frame = 0;
   runMenu([&](XDisplay* input) {
     ASSERT_TRUE(findPopup(input, x, y, w, h));
-    fakeTap(input, "Down");  // "Reset"
+    fakeTap(input, "Down");                              // "Reset"
     for (int i = 0; i < 200 && lit != 0xEC7056u; ++i) {  // until the menu has been repainted
       std::this_thread::sleep_for(10ms);
       lit = screenPixel(input, x + 3, y + 5);
@@ -138,7 +138,8 @@ TEST_F(X11Menu, PointerChoosesEnabledItemsOnlyAndEscapeOrAClickOutsideSendNothin
 }
 
 TEST_F(X11Menu, MenuAtTheScreensCornerOpensToTheLeftAndUpwards) {
-  moveParent(1280 - 100, 1024 - 75);  // the knob's bottom-right corner 30 pixels from the screen's right, 5 from its bottom
+  moveParent(1280 - 100,
+             1024 - 75);  // the knob's bottom-right corner 30 pixels from the screen's right, 5 from its bottom
   knob->rightAligned = true;
   int x = 0, y = 0, w = 0, h = 0;
   runMenu([&](XDisplay* input) {

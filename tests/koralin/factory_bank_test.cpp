@@ -32,9 +32,16 @@ void expectValuesOf(Host::PluginHost& host, const bank::Program& program) {
 // Plays a held note, an accented one and a slide into a third, at the current settings.
 std::vector<float> playPhrase(Host::PluginHost& host) {
   std::vector<float> out, left, right;
-  const std::vector<std::vector<Host::MidiMessage>> blocks = {
-      {{0, 0x90, 36, 90}}, {}, {}, {{0, 0x80, 36, 0}, {10, 0x90, 43, 120}}, {}, {{0, 0x90, 31, 90}},
-      {{0, 0x80, 43, 0}},  {}, {{0, 0x80, 31, 0}}, {}};
+  const std::vector<std::vector<Host::MidiMessage>> blocks = {{{0, 0x90, 36, 90}},
+                                                              {},
+                                                              {},
+                                                              {{0, 0x80, 36, 0}, {10, 0x90, 43, 120}},
+                                                              {},
+                                                              {{0, 0x90, 31, 90}},
+                                                              {{0, 0x80, 43, 0}},
+                                                              {},
+                                                              {{0, 0x80, 31, 0}},
+                                                              {}};
   for (const auto& events : blocks) {
     host.sendMidi(events);
     for (int part = 0; part < 8; ++part) {
@@ -132,8 +139,9 @@ TEST(FactoryBank, ATextThatIsNotEightWholeProgramsIsRefusedNamingItsLine) {
     return std::string("accepted");
   };
   EXPECT_EQ(problem("\"P3\"", "\"P2\""), "line 6: the name \"P2\" is taken by line 5");
-  EXPECT_EQ(problem("\"P0\"", "\"Twenty-four characters!!\""), "line 3: a name has 1 to 23 characters, "
-                                                              "\"Twenty-four characters!!\" has 24");
+  EXPECT_EQ(problem("\"P0\"", "\"Twenty-four characters!!\""),
+            "line 3: a name has 1 to 23 characters, "
+            "\"Twenty-four characters!!\" has 24");
   EXPECT_EQ(problem("\"P0\"", "P0"), "line 3: a program starts with its name in double quotes");
   EXPECT_EQ(problem("\"P0\"", "\"P0"), "line 3: a program starts with its name in double quotes");
   EXPECT_EQ(problem("\"P1\" wave=saw", "\"P1\" wave=sine"), "line 4: wave must be saw or square, not \"sine\"");

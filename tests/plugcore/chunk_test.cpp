@@ -20,9 +20,7 @@ Bytes chunkOf(PlugCore::Plug& plug, bool preset) {
 
 void load(PlugCore::Plug& plug, Bytes bytes) { plug.setChunk(bytes.data(), (int32_t)bytes.size(), false); }
 
-Bytes header(int version = 5) {
-  return {0x75, 0x3D, 0x8C, 0x28, (uint8_t)version, (uint8_t)(version >> 8), 0, 0};
-}
+Bytes header(int version = 5) { return {0x75, 0x3D, 0x8C, 0x28, (uint8_t)version, (uint8_t)(version >> 8), 0, 0}; }
 
 void appendName(Bytes& b, const char* name) {
   b.push_back(4);
@@ -213,11 +211,11 @@ TEST(Chunk, OutOfRangeRecordsAreIgnored) {
   Fake::TestPlug plug(1, 2, 2);
   Fake::hostLog().automated.clear();
   Bytes b = header();
-  appendValue(b, 9, 100);                       // no parameter 9
-  b.insert(b.end(), {1, 9, 0x4A, 0xB0});        // no parameter 9 to bind
-  b.insert(b.end(), {3, 7});                    // no program 7
+  appendValue(b, 9, 100);                 // no parameter 9
+  b.insert(b.end(), {1, 9, 0x4A, 0xB0});  // no parameter 9 to bind
+  b.insert(b.end(), {3, 7});              // no program 7
   b.push_back(2);
-  b.push_back(5);                               // no program 5
+  b.push_back(5);  // no program 5
   b.insert(b.end(), 24, 'x');
   load(plug, b);
   EXPECT_TRUE(boxes.boxes().empty());

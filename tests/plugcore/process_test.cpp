@@ -38,8 +38,8 @@ TEST(Process, EventsBeyondTheEndOrOutOfOrderAreHandledAtTheCurrentPosition) {
   Fake::start(plug, 64);
   Fake::EventList events;
   events.add(20, 0x90, 1, 100);
-  events.add(5, 0x90, 2, 100);    // earlier than the one before: handled at 20, with it
-  events.add(-3, 0x90, 3, 100);   // negative: same
+  events.add(5, 0x90, 2, 100);   // earlier than the one before: handled at 20, with it
+  events.add(-3, 0x90, 3, 100);  // negative: same
   events.add(40, 0x90, 4, 100);
   events.add(500, 0x90, 5, 100);  // beyond the end
   events.add(90, 0x90, 6, 100);

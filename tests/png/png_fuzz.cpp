@@ -6,10 +6,10 @@
 #include "render/png_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::vector<std::uint8_t> out;
-    std::uint32_t width = 0, height = 0;
-    int code = VexBlit::decodePng(out, width, height, data, size, true);
-    if (code == 0 && out.size() != std::size_t(width) * height * 4) std::abort();
-    if (code < 0 || code > 69) std::abort();
-    return 0;
+  std::vector<std::uint8_t> out;
+  std::uint32_t width = 0, height = 0;
+  int code = VexBlit::decodePng(out, width, height, data, size, true);
+  if (code == 0 && out.size() != std::size_t(width) * height * 4) std::abort();
+  if (code < 0 || code > 69) std::abort();
+  return 0;
 }

@@ -66,12 +66,12 @@ static void* next(void* _Atomic* cache, const char* name) {
   return f;
 }
 
-#define RT_FORWARD(kind, ret, name, params, args)          \
-  ret name params {                                        \
-    static void* _Atomic real;                             \
-    typedef ret(*Real) params;                             \
-    note(kind, #name);                                     \
-    return ((Real)next(&real, #name)) args;                \
+#define RT_FORWARD(kind, ret, name, params, args) \
+  ret name params {                               \
+    static void* _Atomic real;                    \
+    typedef ret(*Real) params;                    \
+    note(kind, #name);                            \
+    return ((Real)next(&real, #name))args;        \
   }
 
 /* Allocation: glibc's exported allocator entry points, so no lookup can recurse into malloc. */
@@ -146,8 +146,8 @@ RT_FORWARD(kRtLock, int, sem_post, (sem_t * s), (s))
 
 /* Waits: condition variables, sleeps, yields, and futex system calls (std::atomic wait, hand-made locks). */
 RT_FORWARD(kRtWait, int, pthread_cond_wait, (pthread_cond_t * c, pthread_mutex_t* m), (c, m))
-RT_FORWARD(kRtWait, int, pthread_cond_timedwait,
-           (pthread_cond_t * c, pthread_mutex_t* m, const struct timespec* t), (c, m, t))
+RT_FORWARD(kRtWait, int, pthread_cond_timedwait, (pthread_cond_t * c, pthread_mutex_t* m, const struct timespec* t),
+           (c, m, t))
 RT_FORWARD(kRtWait, int, pthread_cond_clockwait,
            (pthread_cond_t * c, pthread_mutex_t* m, clockid_t k, const struct timespec* t), (c, m, k, t))
 RT_FORWARD(kRtWait, int, nanosleep, (const struct timespec* t, struct timespec* left), (t, left))

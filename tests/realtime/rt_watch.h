@@ -11,8 +11,8 @@ enum RtWatchKind { kRtAllocation, kRtRelease, kRtLock, kRtWait, kRtFileAccess, k
 
 struct RtWatchReport {
   long counts[kRtKinds];
-  const char* firstCall[kRtKinds];  /* the first function of each kind that was called */
-  const char* firstStep[kRtKinds];  /* what the test was doing then */
+  const char* firstCall[kRtKinds]; /* the first function of each kind that was called */
+  const char* firstStep[kRtKinds]; /* what the test was doing then */
 };
 
 /* Sanitizer runtimes bring their own allocator and interceptors, which these definitions would bypass. */
@@ -27,9 +27,9 @@ struct RtWatchReport {
 #define RT_WATCH_AVAILABLE 1
 #endif
 
-void rtWatchBegin(void);                 /* clears the counts and starts watching */
-struct RtWatchReport rtWatchEnd(void);   /* stops watching */
-void rtWatchStep(const char* name);      /* names what runs from now on, for the report */
+void rtWatchBegin(void);               /* clears the counts and starts watching */
+struct RtWatchReport rtWatchEnd(void); /* stops watching */
+void rtWatchStep(const char* name);    /* names what runs from now on, for the report */
 
 #ifdef __cplusplus
 }

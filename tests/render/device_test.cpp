@@ -110,8 +110,9 @@ TEST_F(GLTest, AFailedCheckInsideAFrameRestoresTheCallersContext) {
   EXPECT_THROW(made.renderScene(badCombine), Exception);
   EXPECT_THROW(made.renderScene(badBlend), Exception);
   std::string text = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(text, "Quillmarsh GL: check failed at line 917 (please report this bug).\r\n"
-                  "Quillmarsh GL: check failed at line 948 (please report this bug).\r\n");
+  EXPECT_EQ(text,
+            "Quillmarsh GL: check failed at line 917 (please report this bug).\r\n"
+            "Quillmarsh GL: check failed at line 948 (please report this bug).\r\n");
   EXPECT_EQ(made.scopeDepth(), 0u);
   EXPECT_EQ(glXGetCurrentContext(), nullptr);
   // The device draws on afterwards: the frame is cleared to the dark grey.

@@ -24,8 +24,7 @@ void drawModeQuad(Context& context, Blend blend, Combine combine, Texture* t0, T
 class DrawTest : public GLTest {
  protected:
   // The colour at the centre of the mode quad, drawn over a background.
-  uint32_t modeResult(uint32_t background, Blend blend, Combine combine, Texture* t0, Texture* t1,
-                      uint32_t colour) {
+  uint32_t modeResult(uint32_t background, Blend blend, Combine combine, Texture* t0, Texture* t1, uint32_t colour) {
     Frame frame = render([&](Context& context) {
       fillRect(context, Blend::Off, 0, 0, kSize, kSize, background);
       drawModeQuad(context, blend, combine, t0, t1, colour);
@@ -49,10 +48,13 @@ TEST_F(DrawTest, CombineModesMixTexturesAndColour) {
   EXPECT_TRUE(near(modeResult(black, Blend::Off, Combine::TextureDoubled, tan.get(), nullptr, 0xFF80FF40), 0xC9C819));
   // SoftCoverage: colour x (1 - (1 - t)^2): t = 0.5 gives three quarters; alpha = colour alpha x t alpha^2 = 0.25.
   EXPECT_TRUE(near(modeResult(black, Blend::Off, Combine::SoftCoverage, grey.get(), nullptr, 0xFFFFFFFF), 0xC0C0C0));
-  EXPECT_TRUE(near(modeResult(black, Blend::StraightOver, Combine::SoftCoverage, grey.get(), nullptr, 0xFFFFFFFF), 0x303030, 3));
+  EXPECT_TRUE(near(modeResult(black, Blend::StraightOver, Combine::SoftCoverage, grey.get(), nullptr, 0xFFFFFFFF),
+                   0x303030, 3));
   // TextureRgb: RGB from texture x colour, alpha from the colour alone: half-covering though the texture is clear.
-  EXPECT_TRUE(near(modeResult(black, Blend::StraightOver, Combine::TextureRgb, clear.get(), nullptr, 0x80FFFFFF), 0x808080));
-  EXPECT_TRUE(near(modeResult(black, Blend::StraightOver, Combine::Texture, clear.get(), nullptr, 0x80FFFFFF), 0x000000));
+  EXPECT_TRUE(
+      near(modeResult(black, Blend::StraightOver, Combine::TextureRgb, clear.get(), nullptr, 0x80FFFFFF), 0x808080));
+  EXPECT_TRUE(
+      near(modeResult(black, Blend::StraightOver, Combine::Texture, clear.get(), nullptr, 0x80FFFFFF), 0x000000));
   // TwoTextures: both textures and the colour multiplied.
   EXPECT_TRUE(near(modeResult(black, Blend::Off, Combine::TwoTextures, tan.get(), grey.get(), 0xFFFFFFFF), 0x643219));
   tan.reset();
@@ -95,9 +97,9 @@ TEST_F(DrawTest, BlendModesCombineSourceAndDestination) {
     });
     return frame.at(40, 40);
   };
-  EXPECT_TRUE(near(blended(Blend::Off, 0x10FF0000), 0xFF0000));  // replaced, alpha ignored
+  EXPECT_TRUE(near(blended(Blend::Off, 0x10FF0000), 0xFF0000));                // replaced, alpha ignored
   EXPECT_TRUE(near(blended(Blend::PremultipliedOver, 0x80640000), 0x643264));  // premultiplied: src + dst x (1 - a)
-  EXPECT_TRUE(near(blended(Blend::Additive, 0x00643200), 0x6496C8));  // additive
+  EXPECT_TRUE(near(blended(Blend::Additive, 0x00643200), 0x6496C8));           // additive
   EXPECT_TRUE(near(blended(Blend::StraightOver, 0x80C80000), 0x643264));  // straight alpha: src x a + dst x (1 - a)
   // Per-channel coverage: each channel keeps dst x (1 - src channel) and adds src channel x a.
   EXPECT_TRUE(near(blended(Blend::Coverage, 0x64FF0000), 0x6464C8));
@@ -165,8 +167,8 @@ TEST_F(DrawTest, UpdatesAreClippedToTheAllocatedSize) {
   makeDevice();
   TexturePtr texture = solidTexture(4, 4, 0xFF0000FF);
   const std::vector<uint32_t> red(16, 0xFFFF0000);
-  texture->update(red.data(), 4, 2, 2, 4, 4);    // reaches past the edge: only the bottom-right 2 by 2
-  texture->update(red.data(), 4, 9, 0, 4, 4);    // starts past the edge: nothing
+  texture->update(red.data(), 4, 2, 2, 4, 4);  // reaches past the edge: only the bottom-right 2 by 2
+  texture->update(red.data(), 4, 9, 0, 4, 4);  // starts past the edge: nothing
   texture->update(red.data(), 4, 0, 0x7FFFFFFF, 4, 4);
   Frame frame = render([&](Context& context) {
     Shader shader(context, Blend::Off, Combine::Texture, texture.get(), nullptr);
@@ -228,7 +230,7 @@ TEST_F(DrawTest, RotationTurnsPositionsOrTextureOneAboutThePivot) {
     drawQuad(context, quad);
   });
   // Texture 0 is the fallback too, so each quadrant shows it times its opposite corner.
-  EXPECT_TRUE(near(turned.at(10, 10), 0x000000));   // red x blue
-  EXPECT_TRUE(near(turned.at(70, 10), 0x00FF00));   // green x yellow
-  EXPECT_TRUE(near(turned.at(10, 70), 0x00FF00));   // yellow x green
+  EXPECT_TRUE(near(turned.at(10, 10), 0x000000));  // red x blue
+  EXPECT_TRUE(near(turned.at(70, 10), 0x00FF00));  // green x yellow
+  EXPECT_TRUE(near(turned.at(10, 70), 0x00FF00));  // yellow x green
 }

@@ -21,7 +21,8 @@ Frame readBackBuffer(uint32_t width, uint32_t height) {
   glReadPixels(0, 0, GLsizei(width), GLsizei(height), GL_BGRA, GL_UNSIGNED_BYTE, bottomUp.data());
   frame.pixels.resize(bottomUp.size());
   for (uint32_t y = 0; y < height; ++y)
-    for (uint32_t x = 0; x < width; ++x) frame.pixels[size_t(y) * width + x] = bottomUp[size_t(height - 1 - y) * width + x];
+    for (uint32_t x = 0; x < width; ++x)
+      frame.pixels[size_t(y) * width + x] = bottomUp[size_t(height - 1 - y) * width + x];
   return frame;
 }
 
@@ -34,9 +35,7 @@ Frame readBackBuffer(uint32_t width, uint32_t height) {
   return ::testing::AssertionFailure() << text;
 }
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 XDisplay* sharedDisplay() {
   // One connection for the whole run: a server left without clients may reset between tests. It stays open to

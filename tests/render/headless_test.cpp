@@ -163,9 +163,7 @@ TEST(SubpixelSettings, ComeFromTheXftResourcesAndDefaultToGrey) {
   EXPECT_FALSE(read("Xft.rgba: vrgb\n").text);
 }
 
-TEST(Fonts, ANullFontMeasuresZeroAndDrawsNothing) {
-  EXPECT_EQ(measureText(nullptr, "abc", -1), 0.0f);
-}
+TEST(Fonts, ANullFontMeasuresZeroAndDrawsNothing) { EXPECT_EQ(measureText(nullptr, "abc", -1), 0.0f); }
 
 TEST_F(TextTest, MeasureTakesTheWidestLineAndSkipsBytesOutsidePrintableAscii) {
   Font& f = makeFont(10);
@@ -229,7 +227,7 @@ TEST_F(TextTest, EachPrintableCharacterIsOneQuadOnItsLineOrThreeForSubpixelTextA
         const float shift = !subpixel || pass == 1 ? 0.0f : (pass == 0) == f.subpixel.rgb ? 0.25f : -0.25f;
         EXPECT_FLOAT_EQ(d.quad.x0, x + pen + g.bitmapLeft / 3 - 1 + shift) << "round " << round;
         // One pass draws opaque grey coverage in the colour; three write one channel each, weighted by it.
-        const uint32_t expected = !subpixel  ? colour | 0xFF000000u
+        const uint32_t expected = !subpixel   ? colour | 0xFF000000u
                                   : pass == 0 ? (colour >> 16 & 0xFF) << 24 | 0x00FF0000u
                                   : pass == 1 ? (colour >> 8 & 0xFF) << 24 | 0x0000FF00u
                                               : (colour & 0xFF) << 24 | 0x000000FFu;

@@ -61,7 +61,10 @@ TEST_F(TextTest, ControlCharactersNeitherDrawNorAdvance) {
   float plain = 0, withControls = 0;
   Frame a = render([&](Context& context) { plain = f.drawText(context, "Ab", -1, 10, 30, 0xFFFFFF, false); });
   Frame b = render([&](Context& context) {
-    withControls = f.drawText(context, "\tA\x01\x80\xfe" "b\x7f", -1, 10, 30, 0xFFFFFF, false);
+    withControls = f.drawText(context,
+                              "\tA\x01\x80\xfe"
+                              "b\x7f",
+                              -1, 10, 30, 0xFFFFFF, false);
   });
   EXPECT_EQ(plain, withControls);
   EXPECT_EQ(a.pixels, b.pixels);

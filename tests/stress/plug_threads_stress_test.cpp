@@ -64,7 +64,7 @@ struct EventBlock {
     const uint8_t note = (uint8_t)(30 + random() % 40);
     add(0x90, note, (uint8_t)(1 + random() % 127));
     if (pick < 4) add(0x80, (uint8_t)(30 + random() % 40), 64);
-    if (pick == 4) add(0xC0, (uint8_t)(random() % 128), 0);                        // program change
+    if (pick == 4) add(0xC0, (uint8_t)(random() % 128), 0);                          // program change
     if (pick == 5) add(0xB0, (uint8_t)(random() % 128), (uint8_t)(random() % 128));  // any controller
     if (pick == 6) add(0xB0, 120, 0);                                                // reset
     if (pick == 7) add(0xB0, (uint8_t)(123 + random() % 5), 0);                      // all notes off and friends
@@ -74,11 +74,10 @@ struct EventBlock {
       add(0xB0, 6, (uint8_t)(random() % 25));
     }
     if (pick == 9) add(0xE0, (uint8_t)(random() % 128), (uint8_t)(random() % 128));
-    if (pick == 10) add(0xB0, 64, (uint8_t)(random() % 128));  // sustain
+    if (pick == 10) add(0xB0, 64, (uint8_t)(random() % 128));                             // sustain
     if (pick >= 11) add(0xB0, (uint8_t)(70 + random() % 10), (uint8_t)(random() % 128));  // learnable knobs
-    std::sort(midi.begin(), midi.end(), [](const VstMidiEvent& a, const VstMidiEvent& b) {
-      return a.deltaFrames < b.deltaFrames;
-    });
+    std::sort(midi.begin(), midi.end(),
+              [](const VstMidiEvent& a, const VstMidiEvent& b) { return a.deltaFrames < b.deltaFrames; });
     auto* events = reinterpret_cast<VstEvents*>(header);
     events->numEvents = (int32_t)midi.size();
     events->reserved = 0;

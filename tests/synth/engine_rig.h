@@ -10,8 +10,8 @@
 
 #include "bench/acid_pattern.h"
 #include "bench/block_passes.h"
-#include "synth/random.h"
 #include "synth/filter_section.h"
+#include "synth/random.h"
 #include "synth/voice.h"
 
 template <class Osc, class Filter>
@@ -35,8 +35,8 @@ class EngineRig {
   void render(double* out, int32_t frames) {
     const unsigned saved = _mm_getcsr();
     _mm_setcsr(0xFFC0);
-    const Synth::FilterControls c{params[2], params[3], accent ? 0.0 : params[4], params[5], params[6],
-                                  gate, retrigger, accent};
+    const Synth::FilterControls c{params[2], params[3], accent ? 0.0 : params[4], params[5], params[6], gate,
+                                  retrigger, accent};
     if constexpr (std::is_same_v<Osc, Synth::Oscillator> && std::is_same_v<Filter, Synth::FilterSection>) {
       if (interleaved) {
         Synth::renderVoice(osc_, filter_, random, work_.data(), frames,
@@ -79,9 +79,12 @@ class EngineRig {
   }
 
   void apply(const Acid::Event& e) {
-    if (e.kind == Acid::Kind::NoteOn) noteOn(e.index, (int32_t)e.value);
-    else if (e.kind == Acid::Kind::NoteOff) noteOff(e.index);
-    else params[e.index] = e.value;
+    if (e.kind == Acid::Kind::NoteOn)
+      noteOn(e.index, (int32_t)e.value);
+    else if (e.kind == Acid::Kind::NoteOff)
+      noteOff(e.index);
+    else
+      params[e.index] = e.value;
   }
 
   Synth::Random random;

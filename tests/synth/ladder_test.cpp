@@ -87,7 +87,7 @@ TEST(Ladder, FastSolverMatchesThePlainOneBitForBitAndRepeatsAfterReset) {
   for (int pass = 0; pass < 2; ++pass) {
     fast.reset();
     for (int n = 0; n < 40000; ++n) {
-      const double reso = 0.5 + 0.5 * std::sin(n * 0.0007);      // moves every tick ...
+      const double reso = 0.5 + 0.5 * std::sin(n * 0.0007);              // moves every tick ...
       const double held = n % 10 < 5 ? reso : std::floor(reso * 8) / 8;  // ... or holds for a few
       const double g = 0.02 * (1.1 + std::sin(n * 0.0003));
       const double x = 0.05 * std::sin(n * 0.05) * (n % 3000 < 1500);

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "synth/random.h"
 #include "synth/filter_section.h"
 #include "synth/oscillator.h"
+#include "synth/random.h"
 
 namespace Plain {
 
@@ -61,8 +61,7 @@ class Oscillator {
  public:
   explicit Oscillator(const Synth::Oscillator& tables) : t(tables) {}
   void prepare(double fs);
-  void render(double* out, bool slide, bool square, double pitch, double tune, int32_t frames,
-              Synth::Random& random);
+  void render(double* out, bool slide, bool square, double pitch, double tune, int32_t frames, Synth::Random& random);
 
  private:
   void addKernel(const Synth::KernelTable& table, double amplitude, double f);

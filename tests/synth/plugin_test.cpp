@@ -39,8 +39,7 @@ Rendered playPattern(Host::PluginHost& host, int32_t block, double seconds) {
         if (at > 0) break;
         host.setParameter(e.index, e.value);
       } else {
-        midi.push_back({at, (uint8_t)(e.kind == Acid::Kind::NoteOn ? 0x90 : 0x80), (uint8_t)e.index,
-                        (uint8_t)e.value});
+        midi.push_back({at, (uint8_t)(e.kind == Acid::Kind::NoteOn ? 0x90 : 0x80), (uint8_t)e.index, (uint8_t)e.value});
       }
     }
     const int32_t cut = next < events.size() && events[next].kind == Acid::Kind::Param && events[next].frame < pos + n
@@ -92,7 +91,8 @@ TEST(KoralinPlugin, HostBlockSizeNeverChangesTheOutput) {
     std::vector<float> head(reference.left.begin(), reference.left.begin() + (ptrdiff_t)r.left.size());
     size_t diff = 0;
     while (diff < head.size() && diff < r.left.size() && head[diff] == r.left[diff]) ++diff;
-    EXPECT_TRUE(sameBits(r.left, head)) << "block " << block << " first difference at " << diff << " of " << head.size();
+    EXPECT_TRUE(sameBits(r.left, head)) << "block " << block << " first difference at " << diff << " of "
+                                        << head.size();
   }
 }
 
@@ -122,9 +122,11 @@ TEST(KoralinPlugin, DoublePrecisionPathCarriesTheSameSignal) {
     std::vector<Host::MidiMessage> midi;
     for (; next < events.size() && events[next].frame < pos + 441; ++next) {
       const Acid::Event& e = events[next];
-      if (e.kind == Acid::Kind::Param) d->setParameter(e.index, e.value);
-      else midi.push_back({(int32_t)(e.frame - pos), (uint8_t)(e.kind == Acid::Kind::NoteOn ? 0x90 : 0x80),
-                           (uint8_t)e.index, (uint8_t)e.value});
+      if (e.kind == Acid::Kind::Param)
+        d->setParameter(e.index, e.value);
+      else
+        midi.push_back({(int32_t)(e.frame - pos), (uint8_t)(e.kind == Acid::Kind::NoteOn ? 0x90 : 0x80),
+                        (uint8_t)e.index, (uint8_t)e.value});
     }
     d->sendMidi(midi);
     d->processDouble(nullptr, outs, 441);

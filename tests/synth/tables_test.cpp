@@ -5,11 +5,11 @@
 #include <memory>
 #include <vector>
 
-#include "synth/random.h"
 #include "synth/decimator.h"
 #include "synth/exp2_table.h"
 #include "synth/fft.h"
 #include "synth/kernel_tables.h"
+#include "synth/random.h"
 
 using Synth::Complex;
 

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "bench/block_passes.h"
-#include "synth/random.h"
 #include "synth/filter_section.h"
 #include "synth/oscillator.h"
+#include "synth/random.h"
 
 namespace {
 constexpr double kFs = 44100.0;
@@ -58,9 +58,7 @@ struct FilterRig {
 }  // namespace
 
 TEST(OscillatorPitch, Note81AtTuneCentreAverages440HzAndTuneSpansAnOctaveEachWay) {
-  const struct {
-    double tune, octaves, hz;
-  } cases[] = {{0.5, 0.0, 440.0}, {0.0, -1.0, 220.0}, {1.0, 1.0, 880.0}};
+  const struct { double tune, octaves, hz; } cases[] = {{0.5, 0.0, 440.0}, {0.0, -1.0, 220.0}, {1.0, 1.0, 880.0}};
   for (const auto& c : cases) {
     OscRig rig;
     const std::vector<double> saw = rig.render((int32_t)kFs, 81.0, c.tune);
@@ -121,9 +119,7 @@ TEST(Envelopes, AccentedDecayIsATenthOfASecondWhateverTheKnob) {
 }
 
 TEST(Envelopes, DecayKnobSpansATenthToOneSecond) {
-  const struct {
-    double knob, seconds;
-  } cases[] = {{0.0, 0.1}, {0.5, std::sqrt(0.1)}, {1.0, 1.0}};
+  const struct { double knob, seconds; } cases[] = {{0.0, 0.1}, {0.5, std::sqrt(0.1)}, {1.0, 1.0}};
   for (const auto& c : cases) {
     FilterRig rig;
     rig.render(1, controls(true, true, false, c.knob));

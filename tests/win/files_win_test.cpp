@@ -23,7 +23,8 @@ class Win32Files : public ::testing::Test {
     ASSERT_TRUE(Platform::createFolder(folder));
   }
   void TearDown() override {
-    for (const char* name : {"\\a.bin", "\\a.bin.tmp", "\\big.bin", "\\sub\\x.bin"}) DeleteFileA((folder + name).c_str());
+    for (const char* name : {"\\a.bin", "\\a.bin.tmp", "\\big.bin", "\\sub\\x.bin"})
+      DeleteFileA((folder + name).c_str());
     RemoveDirectoryA((folder + "\\sub").c_str());
     RemoveDirectoryA(folder.c_str());
   }

@@ -26,10 +26,10 @@ struct Step {
 };
 
 // One bar of an acid line; repeated with different knob settings.
-const Step kPattern[16] = {{36, 90, false}, {36, 120, false}, {48, 90, true},  {46, 90, false},
-                           {0, 0, false},   {39, 127, false}, {41, 90, true},  {43, 90, true},
+const Step kPattern[16] = {{36, 90, false}, {36, 120, false}, {48, 90, true},   {46, 90, false},
+                           {0, 0, false},   {39, 127, false}, {41, 90, true},   {43, 90, true},
                            {36, 90, false}, {0, 0, false},    {48, 110, false}, {36, 90, false},
-                           {51, 90, true},  {48, 127, false}, {0, 0, false},   {34, 90, false}};
+                           {51, 90, true},  {48, 127, false}, {0, 0, false},    {34, 90, false}};
 
 struct Event {
   int64_t frame;
@@ -45,8 +45,10 @@ std::vector<Event> bassline() {
     if (step.note) events.push_back({start, 0x90, (uint8_t)step.note, (uint8_t)step.velocity});
     if (held) events.push_back({start + 1, 0x80, (uint8_t)held, 64});  // after the next note: legato
     held = 0;
-    if (step.note && step.tie) held = step.note;
-    else if (step.note) events.push_back({start + kStep * 3 / 4, 0x80, (uint8_t)step.note, 64});
+    if (step.note && step.tie)
+      held = step.note;
+    else if (step.note)
+      events.push_back({start + kStep * 3 / 4, 0x80, (uint8_t)step.note, 64});
   }
   events.push_back({(int64_t)kSteps * kStep / 2, 0xE0, 0x00, 0x50});  // a bend up halfway through
   events.push_back({(int64_t)kSteps * kStep * 3 / 4, 0xE0, 0x00, 0x40});
@@ -75,7 +77,8 @@ int render(const char* modulePath, const char* outPath) {
     for (int32_t p = 0; p < 7; ++p) host.setParameter(p, kBars[bar][p]);
     std::vector<Host::MidiMessage> midi;
     for (; next < events.size() && events[next].frame < pos + n; ++next)
-      midi.push_back({(int32_t)(events[next].frame - pos), events[next].status, events[next].data1, events[next].data2});
+      midi.push_back(
+          {(int32_t)(events[next].frame - pos), events[next].status, events[next].data1, events[next].data2});
     if (!midi.empty()) host.sendMidi(midi);
     double* outputs[2] = {left.data(), right.data()};
     host.processDouble(inputs, outputs, n);

@@ -120,8 +120,8 @@ void pumpFor(Host::PluginHost& host, int milliseconds) {
 TEST(WinPanel, EveryKnobShowsTheFilmStripFrameOfTheHostsValueAsOnLinux) {
   ASSERT_GE(strip().width, 320u);  // 96 frames of 40 x 40, eight a row
   ASSERT_GE(strip().height, 480u);
-  HWND host = CreateWindowExA(0, "Static", "host", WS_POPUP | WS_VISIBLE, 300, 200, kWidth, kHeight, nullptr,
-                              nullptr, nullptr, nullptr);
+  HWND host = CreateWindowExA(0, "Static", "host", WS_POPUP | WS_VISIBLE, 300, 200, kWidth, kHeight, nullptr, nullptr,
+                              nullptr, nullptr);
   if (!host) GTEST_SKIP() << "no window system (Wine needs a display for windows)";
   SetCursorPos(5, 5);  // away from the panel: no knob is lit
   Host::PluginHost plugin(KORALIN_DLL);
@@ -181,8 +181,8 @@ TEST(WinPanel, TheWholePanelMatchesTheLinuxPanelButForTextEdges) {
   ASSERT_NE(reference, nullptr) << "no Linux panel to compare with";
   ASSERT_EQ(reference->width, unsigned(kWidth));
   ASSERT_EQ(reference->height, unsigned(kHeight));
-  HWND host = CreateWindowExA(0, "Static", "host", WS_POPUP | WS_VISIBLE, 300, 200, kWidth, kHeight, nullptr,
-                              nullptr, nullptr, nullptr);
+  HWND host = CreateWindowExA(0, "Static", "host", WS_POPUP | WS_VISIBLE, 300, 200, kWidth, kHeight, nullptr, nullptr,
+                              nullptr, nullptr);
   if (!host) GTEST_SKIP() << "no window system (Wine needs a display for windows)";
   SetCursorPos(5, 5);
   Host::PluginHost plugin(KORALIN_DLL);

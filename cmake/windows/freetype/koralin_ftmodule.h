@@ -1,5 +1,5 @@
 /* FreeType modules in the Windows module: TrueType outlines, the auto-hinter and the anti-aliasing rasteriser. */
-FT_USE_MODULE( FT_Module_Class, autofit_module_class )
-FT_USE_MODULE( FT_Driver_ClassRec, tt_driver_class )
-FT_USE_MODULE( FT_Module_Class, sfnt_module_class )
-FT_USE_MODULE( FT_Renderer_Class, ft_smooth_renderer_class )
+FT_USE_MODULE(FT_Module_Class, autofit_module_class)
+FT_USE_MODULE(FT_Driver_ClassRec, tt_driver_class)
+FT_USE_MODULE(FT_Module_Class, sfnt_module_class)
+FT_USE_MODULE(FT_Renderer_Class, ft_smooth_renderer_class)
