@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/lib/plugin_host.h"
+#include "tests/win/pump_win.h"
 
 namespace {
 
@@ -25,16 +26,6 @@ BOOL CALLBACK closeBox(HWND window, LPARAM) {
 }
 
 void CALLBACK watchForBoxes(HWND, UINT, UINT_PTR, DWORD) { EnumThreadWindows(GetCurrentThreadId(), closeBox, 0); }
-
-void pumpFor(Host::PluginHost& host, int milliseconds) {
-  const DWORD end = GetTickCount() + DWORD(milliseconds);
-  MSG message;
-  do {
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-    host.dispatch(effEditIdle);
-    Sleep(5);
-  } while (GetTickCount() < end);
-}
 
 TEST(WinEditor, OpensInTheHostsWindowTakesTheWheelClosesAndOpensAgainAfterAReload) {
   HWND host = CreateWindowExA(0, "Static", "host", WS_POPUP | WS_VISIBLE, 300, 200, 600, 150, nullptr, nullptr, nullptr,

@@ -13,9 +13,10 @@
 #include <memory>
 #include <vector>
 
-#include "gui/plug_knob.h"
 #include "host/lib/plugin_host.h"
 #include "render/gl/image.h"
+#include "tests/gui/film_strip_check.h"
+#include "tests/win/pump_win.h"
 
 namespace {
 
@@ -26,11 +27,6 @@ struct KnobPlace {
 };
 // The six knobs, left to right: tuning, cutoff, resonance, env mod, decay, accent (each 80 x 80 at y 23).
 constexpr KnobPlace kKnobs[] = {{1, 8}, {2, 86}, {3, 156}, {5, 242}, {4, 312}, {6, 390}};
-
-const Lattice::Image& strip() {
-  static std::unique_ptr<Lattice::Image> image(VexBlit::loadPngResource("oldKnobs"));
-  return *image;
-}
 
 // The editor's client area as 0xRRGGBB, top row first, read through a GL context of our own on its window. Wine
 // draws a GL child window offscreen: the back buffer holds the last frame drawn, while the front buffer and GDI's
@@ -80,46 +76,14 @@ constexpr const char* kNoOpenGL =
 // The share of the strip's opaque pixels in the 40 x 40 knob body at (left, top) of the panel that differ by more
 // than a rounding from the frames of value, crossfaded and tinted (0xE0: no pointer over it) as the editor draws.
 double wrongShare(const std::vector<uint32_t>& panel, int left, int top, float value) {
-  const Lattice::Image& image = strip();
-  int frame = 0, weight = 0;
-  Lattice::knobFrame(value, frame, weight);
-  const int next = frame < 95 ? frame + 1 : 95;
-  auto texel = [&image](int n, int x, int y) {
-    return image.pixels[size_t(40 * (n / 8) + y) * image.width + size_t(40 * (n % 8) + x)];
-  };
-  int opaque = 0, wrong = 0;
-  for (int y = 0; y < 40; ++y) {
-    for (int x = 0; x < 40; ++x) {
-      const uint32_t a = texel(frame, x, y), b = texel(next, x, y);
-      if ((a >> 24) != 0xFF || (b >> 24) != 0xFF) continue;
-      ++opaque;
-      const uint32_t shown = panel[size_t(top + y) * kWidth + size_t(left + x)];
-      for (int shift : {0, 8, 16}) {
-        const float ca = float((a >> shift) & 0xFF), cb = float((b >> shift) & 0xFF);
-        const float expected = (ca + (cb - ca) * float(weight) / 255.0f) * float(0xE0) / 255.0f;
-        if (std::abs(float((shown >> shift) & 0xFF) - expected) > 6.0f) {
-          ++wrong;
-          break;
-        }
-      }
-    }
-  }
+  int opaque = 0;
+  const int wrong = StripCheck::knobMismatches(panel, kWidth, left, top, value, 0xE0, opaque);
   return opaque ? double(wrong) / opaque : 1.0;
 }
 
-void pumpFor(Host::PluginHost& host, int milliseconds) {
-  const DWORD end = GetTickCount() + DWORD(milliseconds);
-  MSG message;
-  do {
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-    host.dispatch(effEditIdle);
-    Sleep(5);
-  } while (GetTickCount() < end);
-}
-
 TEST(WinPanel, EveryKnobShowsTheFilmStripFrameOfTheHostsValueAsOnLinux) {
-  ASSERT_GE(strip().width, 320u);  // 96 frames of 40 x 40, eight a row
-  ASSERT_GE(strip().height, 480u);
+  ASSERT_GE(StripCheck::strip().width, 320u);  // 96 frames of 40 x 40, eight a row
+  ASSERT_GE(StripCheck::strip().height, 480u);
   HWND host = CreateWindowExA(0, "Static", "host", WS_POPUP | WS_VISIBLE, 300, 200, kWidth, kHeight, nullptr, nullptr,
                               nullptr, nullptr);
   if (!host) GTEST_SKIP() << "no window system (Wine needs a display for windows)";
