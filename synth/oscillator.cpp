@@ -13,6 +13,24 @@ namespace {
 constexpr double kMaxIncrement = 1.0;
 constexpr int32_t kLineRewind = 224;  // kernels are added at index <= 224, so they end by entry 255
 
+// Pitch: octave 0 of the glided pitch is 440 Hz (an increment of 440 / (5 fs) per tick); it is note 93 with the tune
+// knob at 0, so note 81 at the knob's centre (+1 octave) sounds at 440 Hz.
+constexpr double kReferenceHz = 440.0;
+constexpr double kReferenceNote = 93.0;
+// Slide: the glide's time constant is a tenth of the sample rate in ticks (20 ms at five ticks per sample).
+constexpr double kGlideSampleRateShare = 0.1;
+// The threshold drifts by up to 5 % around 1, through a 10 Hz one-pole that also smooths the square's shape.
+constexpr double kDriftDepth = 0.05;
+constexpr double kDriftHz = 10.0;
+// The square's shape target d = 1 - 2^(-pitch / 69): 0.5 at note 69.
+constexpr double kShapeNote = 69.0;
+// The square: it rises from -0.35 to its edge, jumps by about 0.7 to +0.35 and falls back at the wrap. The edge's
+// height loses what the slow rise already climbed (the slope term); the corner kernels smooth the rise's kinks.
+constexpr double kSquareHigh = 0.35;
+constexpr double kSquareStep = 0.7;
+constexpr double kSquareSlope = 0.501;
+constexpr double kCornerScale = 0.5;
+
 // Crossing fractions lie in [0, 1] in exact arithmetic; rounding (or a degenerate slope) may push them out.
 inline double clampFraction(double f) {
   if (f >= 0.0) return f <= 1.0 ? f : 1.0;
@@ -43,9 +61,9 @@ Oscillator::Oscillator() : step_(&stepKernel()), corner_(&cornerKernel()), soft_
 
 void Oscillator::prepare(double sampleRate) {
   soft_ = softStepKernel(sampleRate);
-  pitchScale_ = 440.0 / (5.0 * sampleRate);
-  glideCoef_ = 1.0 - std::exp(-1.0 / (0.1 * sampleRate));
-  const double t = std::tan(10.0 * M_PI / sampleRate);
+  pitchScale_ = kReferenceHz / (5.0 * sampleRate);
+  glideCoef_ = 1.0 - std::exp(-1.0 / (kGlideSampleRateShare * sampleRate));
+  const double t = std::tan(kDriftHz * M_PI / sampleRate);
   driftC_ = (t - 1.0) / (t + 1.0);
   driftG_ = 0.5 * std::sqrt((driftC_ + 2.0) * driftC_ + 1.0);
   cachedGlide_ = 0.0;
@@ -77,9 +95,9 @@ void Oscillator::wrap(const Tick& t, bool square) {
     const double f = clampFraction((phase_ - t.d - prevThreshold_) / (t.diff - t.d));
     const double crossing = prevThreshold_ + f * t.diff;
     if (square) {
-      addKernel(*soft_, -0.7 * (1.0 - t.h), f);
-      addKernel(*step_, -0.7 * t.h, f);
-      addKernel(*corner_, 0.5 * (1.0 - t.h) * t.d, f);
+      addKernel(*soft_, -kSquareStep * (1.0 - t.h), f);
+      addKernel(*step_, -kSquareStep * t.h, f);
+      addKernel(*corner_, kCornerScale * (1.0 - t.h) * t.d, f);
     } else {
       addKernel(*step_, -crossing, f);
     }
@@ -90,15 +108,15 @@ void Oscillator::wrap(const Tick& t, bool square) {
 
 // The low part rises slowly until the phase passes v h, then the wave jumps to its high part.
 double Oscillator::squareValue(const Tick& t) {
-  if (high_) return 0.35;
+  if (high_) return kSquareHigh;
   if (phase_ > t.v * t.h) {
     const double f2 =
         clampFraction((phase_ - t.d - prevThreshold_ * t.h) / (t.h * t.v - prevThreshold_ * prevShape_ - t.d));
-    addKernel(*step_, 0.7 - (prevThreshold_ + f2 * t.diff) * 0.501 * (1.0 - t.h), f2);
-    addKernel(*corner_, -0.5 * (1.0 - t.h) * t.d, f2);
+    addKernel(*step_, kSquareStep - (prevThreshold_ + f2 * t.diff) * kSquareSlope * (1.0 - t.h), f2);
+    addKernel(*corner_, -kCornerScale * (1.0 - t.h) * t.d, f2);
     high_ = true;
   }
-  return high_ ? 0.35 : (1.0 - t.h) * phase_ - 0.35;
+  return high_ ? kSquareHigh : (1.0 - t.h) * phase_ - kSquareHigh;
 }
 
 void Oscillator::emit(double naive, double* out) {
@@ -113,12 +131,12 @@ void Oscillator::emit(double naive, double* out) {
 }
 
 Oscillator::Block Oscillator::beginBlock(bool slide, bool square, double pitch, double tune) const {
-  return {(pitch - 93.0) / 12.0 + 2.0 * tune, 1.0 - exp2Table(*exp2_, -pitch / 69.0), slide, square};
+  return {(pitch - kReferenceNote) / 12.0 + 2.0 * tune, 1.0 - exp2Table(*exp2_, -pitch / kShapeNote), slide, square};
 }
 
 void Oscillator::tick(const Block& block, Synth::Random& random, double* out) {
   Tick t;
-  const double r = (2.0 * random.nextRandom() - 1.0) * 0.05 + 1.0;
+  const double r = (2.0 * random.nextRandom() - 1.0) * kDriftDepth + 1.0;
   t.v = driftG_ * driftIn_ + driftG_ * r - driftC_ * driftOut_;
   driftIn_ = r;
   driftOut_ = t.v;
