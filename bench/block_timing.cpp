@@ -174,10 +174,8 @@ int main(int argc, char** argv) {
   double seconds = 300.0;
   std::string songPath = defaultSong();
   for (int i = 1; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--seconds") == 0)
-      seconds = std::atof(argv[i + 1]);
-    else if (std::strcmp(argv[i], "--song") == 0)
-      songPath = argv[i + 1];
+    if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::atof(argv[i + 1]);
+    else if (std::strcmp(argv[i], "--song") == 0) songPath = argv[i + 1];
   }
   if (argc % 2 == 0 || seconds <= 0.0) {
     std::fprintf(stderr, "usage: block_timing [--seconds AUDIO_SECONDS (300)] [--song FILE.mid (the demo)]\n");

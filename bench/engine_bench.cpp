@@ -50,8 +50,7 @@ double playThroughHost(Host::PluginHost& host, double rate, double seconds) {
     std::vector<Host::MidiMessage> midi;
     for (; next < events.size() && events[next].frame < pos + 512; ++next) {
       const Acid::Event& e = events[next];
-      if (e.kind == Acid::Kind::Param)
-        host.setParameter(e.index, e.value);
+      if (e.kind == Acid::Kind::Param) host.setParameter(e.index, e.value);
       else
         midi.push_back({(int32_t)(e.frame - pos), (uint8_t)(e.kind == Acid::Kind::NoteOn ? 0x90 : 0x80),
                         (uint8_t)e.index, (uint8_t)e.value});
@@ -84,10 +83,8 @@ void timeParts(double rate, double seconds, double& oscCpu, double& filterCpu) {
   for (int64_t pos = 0; pos + 512 <= (int64_t)(rate * seconds); pos += 512) {
     for (; next < events.size() && events[next].frame < pos + 512; ++next) {
       const Acid::Event& e = events[next];
-      if (e.kind == Acid::Kind::Param)
-        p[e.index] = e.value;
-      else if (e.kind == Acid::Kind::NoteOff && e.index == note)
-        gate = false;
+      if (e.kind == Acid::Kind::Param) p[e.index] = e.value;
+      else if (e.kind == Acid::Kind::NoteOff && e.index == note) gate = false;
       else if (e.kind == Acid::Kind::NoteOn)
         slide = gate, retrigger = retrigger || !gate, note = e.index, accent = e.value > 100, gate = true;
     }

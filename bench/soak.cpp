@@ -27,18 +27,12 @@ bool parse(int argc, char** argv, Soak::Options& options) {
     if (i + 1 >= argc) return false;
     const char* value = argv[++i];
     char* end = nullptr;
-    if (name == "--seconds")
-      options.seconds = std::strtod(value, &end);
-    else if (name == "--seed")
-      options.seed = std::strtoull(value, &end, 10);
-    else if (name == "--module")
-      options.module = value, end = (char*)value + std::strlen(value);
-    else if (name == "--progress")
-      options.progress = std::strtod(value, &end);
-    else if (name == "--margin-kb")
-      options.marginKb = std::strtol(value, &end, 10);
-    else
-      return false;
+    if (name == "--seconds") options.seconds = std::strtod(value, &end);
+    else if (name == "--seed") options.seed = std::strtoull(value, &end, 10);
+    else if (name == "--module") options.module = value, end = (char*)value + std::strlen(value);
+    else if (name == "--progress") options.progress = std::strtod(value, &end);
+    else if (name == "--margin-kb") options.marginKb = std::strtol(value, &end, 10);
+    else return false;
     if (!end || *end || end == value) return false;
   }
   return options.seconds > 0 && options.progress >= 0 && options.marginKb >= 0;

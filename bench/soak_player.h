@@ -82,10 +82,8 @@ class Player {
     const size_t which = (size_t)between(0, (int32_t)held_.size() - 1);
     const uint8_t note = (uint8_t)held_[which];
     held_.erase(held_.begin() + (long)which);
-    if (chance(0.3))
-      add(out, frames, 0x90, note, 0);  // a note-on of velocity 0 is a release
-    else
-      add(out, frames, 0x80, note, (uint8_t)between(0, 127));
+    if (chance(0.3)) add(out, frames, 0x90, note, 0);  // a note-on of velocity 0 is a release
+    else add(out, frames, 0x80, note, (uint8_t)between(0, 127));
   }
 
   // RPN 0 (pitch-bend range) mostly, within two octaves, now and then anything up to 127 semitones; sometimes

@@ -199,19 +199,15 @@ class Session {
       chunk.insert(chunk.end(),
                    {1, (uint8_t)player_.between(0, host_->effect()->numParams - 1), (uint8_t)key, (uint8_t)(key >> 8)});
     }
-    if (chunks_.size() < 8)
-      chunks_.push_back(std::move(chunk));
-    else
-      chunks_[(size_t)player_.between(0, 7)] = std::move(chunk);
+    if (chunks_.size() < 8) chunks_.push_back(std::move(chunk));
+    else chunks_[(size_t)player_.between(0, 7)] = std::move(chunk);
   }
 
   // One processing call through one of the three entry points; returns its length in seconds of audio.
   double processBlock() {
     int32_t frames = blockSize_;
-    if (player_.chance(0.1))
-      frames = player_.between(1, blockSize_);
-    else if (player_.chance(0.005))
-      frames = player_.between(blockSize_ + 1, 2 * blockSize_);
+    if (player_.chance(0.1)) frames = player_.between(1, blockSize_);
+    else if (player_.chance(0.005)) frames = player_.between(blockSize_ + 1, 2 * blockSize_);
     const double seconds = frames / (double)rate_;
     player_.block(frames, seconds, midi_);
     player_.automate(seconds, [&](int32_t index, float value) { host_->setParameter(index, value); });
@@ -223,12 +219,9 @@ class Session {
     double* doubleOut[2] = {doubles_.data(), doubles_.data() + kLongest};
     AEffect* effect = host_->effect();
     const double t0 = BlockStats::nowSeconds();
-    if (entry == 0)
-      effect->processReplacing(effect, nullptr, floatOut, frames);
-    else if (entry == 1)
-      effect->process(effect, nullptr, floatOut, frames);
-    else
-      effect->processDoubleReplacing(effect, nullptr, doubleOut, frames);
+    if (entry == 0) effect->processReplacing(effect, nullptr, floatOut, frames);
+    else if (entry == 1) effect->process(effect, nullptr, floatOut, frames);
+    else effect->processDoubleReplacing(effect, nullptr, doubleOut, frames);
     const double elapsed = BlockStats::nowSeconds() - t0;
     for (int c = 0; c < 2; ++c)
       for (int32_t i = 0; i < frames; ++i) check(entry == 2 ? doubleOut[c][i] : (double)floatOut[c][i]);

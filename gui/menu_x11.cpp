@@ -145,10 +145,8 @@ void X11Menu::run() {
     while (running && XPending(display) > 0) {
       XEvent event;
       XNextEvent(display, &event);
-      if (event.xany.window == window || event.xany.window == drawable)
-        handle(event);
-      else
-        backend.dispatch(event);  // the editor's own: exposures, its destruction
+      if (event.xany.window == window || event.xany.window == drawable) handle(event);
+      else backend.dispatch(event);  // the editor's own: exposures, its destruction
     }
     if (!running || backend.closing()) break;
     backend.runTimer();

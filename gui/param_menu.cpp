@@ -18,10 +18,8 @@ std::string paramMenuText(IPlugData& plug, int index, int id) {
     std::snprintf(text, sizeof text, "MIDI &Learn");
   } else {
     const int key = plug.midiMapping(index);
-    if (key == -1)
-      std::snprintf(text, sizeof text, "MIDI &Unlearn");
-    else
-      std::snprintf(text, sizeof text, "MIDI &Unlearn (chan:%d, cc:%d)", ((key >> 8) & 0xF) + 1, key & 0xFF);
+    if (key == -1) std::snprintf(text, sizeof text, "MIDI &Unlearn");
+    else std::snprintf(text, sizeof text, "MIDI &Unlearn (chan:%d, cc:%d)", ((key >> 8) & 0xF) + 1, key & 0xFF);
   }
   return text;
 }

@@ -33,10 +33,8 @@ PlugFrame::~PlugFrame() {
 bool PlugFrame::validParam(int index) const { return index >= 0 && index < editor->plugin()->paramCount(); }
 
 void PlugFrame::setEditing(int index, bool begin) {
-  if (begin)
-    editor->plugin()->beginEdit(index);
-  else
-    editor->plugin()->endEdit(index);
+  if (begin) editor->plugin()->beginEdit(index);
+  else editor->plugin()->endEdit(index);
 }
 
 void PlugFrame::setValue(int index, float value) {

@@ -20,21 +20,11 @@ constexpr long kEventMask = ExposureMask | StructureNotifyMask | ButtonPressMask
 
 // The visual the GL context will want, so the window is ready for it; null when GLX offers none.
 XVisualInfo* glVisual(Display* display) {
-  const int attributes[] = {GLX_X_RENDERABLE,
-                            True,
-                            GLX_DRAWABLE_TYPE,
-                            GLX_WINDOW_BIT,
-                            GLX_RENDER_TYPE,
-                            GLX_RGBA_BIT,
-                            GLX_DOUBLEBUFFER,
-                            True,
-                            GLX_RED_SIZE,
-                            8,
-                            GLX_GREEN_SIZE,
-                            8,
-                            GLX_BLUE_SIZE,
-                            8,
-                            None};
+  // clang-format off
+  const int attributes[] = {GLX_X_RENDERABLE, True, GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT, GLX_RENDER_TYPE,
+                            GLX_RGBA_BIT, GLX_DOUBLEBUFFER, True, GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8,
+                            GLX_BLUE_SIZE, 8, None};
+  // clang-format on
   int count = 0;
   GLXFBConfig* configs = glXChooseFBConfig(display, DefaultScreen(display), attributes, &count);
   XVisualInfo* visual = (configs && count > 0) ? glXGetVisualFromFBConfig(display, configs[0]) : nullptr;

@@ -86,10 +86,8 @@ bool Winwrapper::isMenuOpenFor(Control* control) { return menuOpen && control ==
 void Winwrapper::startTimer(ITimerController* receiver) {
   stopTimer();
   if (!receiver) return;
-  if (native->startTimer())
-    timer = receiver;
-  else
-    Platform::showError("Error!", "Failed to create timer.");
+  if (native->startTimer()) timer = receiver;
+  else Platform::showError("Error!", "Failed to create timer.");
 }
 
 void Winwrapper::stopTimer() {

@@ -68,10 +68,8 @@ bool nativeMessageBox(BoxKind kind, const char* caption, const char* text) {
   const char* display = std::getenv("DISPLAY");
   if (!display || !*display) return false;
   int status = -1;
-  if (onPath("zenity"))
-    status = zenity(kind, caption, text);
-  else if (onPath("kdialog"))
-    status = kdialog(kind, caption, text);
+  if (onPath("zenity")) status = zenity(kind, caption, text);
+  else if (onPath("kdialog")) status = kdialog(kind, caption, text);
   // Only an explicit "yes" from a person counts; anything else is the safe answer.
   return (kind == BoxKind::YesNo || kind == BoxKind::OkCancel) && status == 0;
 }

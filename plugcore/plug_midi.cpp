@@ -28,10 +28,8 @@ void Plug::handleEvent(const VstEvent& event) {
   const int d2 = (uint8_t)midi.midiData[2] & 0x7F;
   switch (status & 0xF0) {
     case 0x80:
-      if (sustainDown_)
-        pendingRelease_[d1] = (int8_t)d2;
-      else
-        noteOff(d1, d2);
+      if (sustainDown_) pendingRelease_[d1] = (int8_t)d2;
+      else noteOff(d1, d2);
       break;
     case 0x90:
       if (d2 > 0) {
@@ -113,10 +111,8 @@ void Plug::handleController(int32_t key, int32_t value) {
 
 void Plug::setFromController(int32_t index, int32_t m) {
   float v;
-  if (params_[index].flags & kParamCentered)
-    v = (float)(m > 63 ? m - 1 : m) * (1.0f / 126.0f);
-  else
-    v = (float)m * (1.0f / 127.0f);
+  if (params_[index].flags & kParamCentered) v = (float)(m > 63 ? m - 1 : m) * (1.0f / 126.0f);
+  else v = (float)m * (1.0f / 127.0f);
   params_.setQuantized(index, quantize(v));
 }
 

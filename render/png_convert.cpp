@@ -57,12 +57,9 @@ void convertWithAlpha(std::uint8_t* out, const std::uint8_t* pixels, std::size_t
   for (std::size_t i = 0; i < count; ++i, out += 4) {
     for (unsigned c = 0; c < samples; ++c) {
       std::uint8_t value = to8(sampleAt(pixels, samples * i + c, info.bitDepth), info.bitDepth);
-      if (samples == 4)
-        out[c] = value;
-      else if (c == 0)
-        out[0] = out[1] = out[2] = value;
-      else
-        out[3] = value;
+      if (samples == 4) out[c] = value;
+      else if (c == 0) out[0] = out[1] = out[2] = value;
+      else out[3] = value;
     }
   }
 }

@@ -96,14 +96,10 @@ int readChunks(PngInfo& info, std::vector<std::uint8_t>& idat, const std::uint8_
     const std::uint8_t* body = type + 4;
     int error = kPngOk;
     if (std::memcmp(type, "IEND", 4) == 0) return kPngOk;
-    if (std::memcmp(type, "IDAT", 4) == 0)
-      idat.insert(idat.end(), body, body + length);
-    else if (std::memcmp(type, "PLTE", 4) == 0)
-      error = readPalette(info, body, length);
-    else if (std::memcmp(type, "tRNS", 4) == 0)
-      error = readTransparency(info, body, length);
-    else if ((type[0] & 32) == 0)
-      error = kPngUnknownCritical;
+    if (std::memcmp(type, "IDAT", 4) == 0) idat.insert(idat.end(), body, body + length);
+    else if (std::memcmp(type, "PLTE", 4) == 0) error = readPalette(info, body, length);
+    else if (std::memcmp(type, "tRNS", 4) == 0) error = readTransparency(info, body, length);
+    else if ((type[0] & 32) == 0) error = kPngUnknownCritical;
     if (error) return error;
     pos += std::size_t(length) + kChunkFraming;  // length, type, data and the unchecked CRC
   }

@@ -74,10 +74,8 @@ void scatterPass(std::vector<std::uint8_t>& pixels, const std::vector<std::uint8
     std::size_t outY = pass.y0 + std::size_t(y) * pass.dy;
     for (std::uint32_t x = 0; x < pass.width; ++x) {
       std::size_t outIndex = outY * info.width + pass.x0 + std::size_t(x) * pass.dx;
-      if (bpp >= 8)
-        std::memcpy(&pixels[outIndex * (bpp / 8)], line + std::size_t(x) * (bpp / 8), bpp / 8);
-      else
-        copyBits(pixels.data(), outIndex * bpp, line, std::size_t(x) * bpp, bpp);
+      if (bpp >= 8) std::memcpy(&pixels[outIndex * (bpp / 8)], line + std::size_t(x) * (bpp / 8), bpp / 8);
+      else copyBits(pixels.data(), outIndex * bpp, line, std::size_t(x) * bpp, bpp);
     }
   }
 }

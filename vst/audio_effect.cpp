@@ -76,10 +76,8 @@ void AudioEffect::setEditor(AEffEditor* newEditor) {
 }
 
 void AudioEffect::setFlag(int32_t flag, bool on) {
-  if (on)
-    cEffect.flags |= flag;
-  else
-    cEffect.flags &= ~flag;
+  if (on) cEffect.flags |= flag;
+  else cEffect.flags &= ~flag;
 }
 
 // Only the descriptor changes: a host reads it after resume; telling it that the I/O changed is ioChanged's job.
@@ -110,10 +108,8 @@ intptr_t AudioEffect::dispatcher(int32_t opcode, int32_t index, intptr_t value, 
     case effSetSampleRate: setSampleRate(opt); return 0;
     case effSetBlockSize: setBlockSize((int32_t)value); return 0;
     case effMainsChanged:
-      if (value)
-        resume();
-      else
-        suspend();
+      if (value) resume();
+      else suspend();
       return 0;
     case effEditGetRect: return editor ? editor->getRect(static_cast<ERect**>(ptr)) : 0;
     case effEditOpen: return editor ? editor->open(ptr) : 0;

@@ -56,25 +56,17 @@ SampleFormat parseFormat(const std::string& text) {
 }
 
 void applyOption(RenderOptions& o, const std::string& name, const std::string& value) {
-  if (name == "--rate")
-    o.sampleRate = parseWhole(name, value, 8000, 384000);
-  else if (name == "--block")
-    o.blockSize = parseWhole(name, value, 1, 8192);
-  else if (name == "--set")
-    o.settings.push_back(parseSetting(value));
-  else if (name == "--cc")
-    o.controllers.push_back(parseMapping(value, o.controllers));
-  else if (name == "--plugin")
-    o.plugin = value;
-  else if (name == "--preset")
-    o.preset = value;
+  if (name == "--rate") o.sampleRate = parseWhole(name, value, 8000, 384000);
+  else if (name == "--block") o.blockSize = parseWhole(name, value, 1, 8192);
+  else if (name == "--set") o.settings.push_back(parseSetting(value));
+  else if (name == "--cc") o.controllers.push_back(parseMapping(value, o.controllers));
+  else if (name == "--plugin") o.plugin = value;
+  else if (name == "--preset") o.preset = value;
   else if (name == "--program") {
     if (value.empty()) throw UsageError("--program needs a program's number or name");
     o.program = value;
-  } else if (name == "--save-preset")
-    o.savePreset = value;
-  else if (name == "--format")
-    o.format = parseFormat(value);
+  } else if (name == "--save-preset") o.savePreset = value;
+  else if (name == "--format") o.format = parseFormat(value);
   else if (name == "--tail") {
     double seconds = parseNumber(name, value);
     if (seconds < 0 || seconds > 3600) throw UsageError("--tail must be from 0 to 3600 seconds, not " + value);
@@ -130,12 +122,9 @@ RenderOptions parseOptions(const std::vector<std::string>& args) {
     std::string name = arg.substr(0, eq);
     if (!takesValue(name)) throw UsageError("unknown option \"" + name + "\" (see --help)");
     std::string value;
-    if (eq != std::string::npos)
-      value = arg.substr(eq + 1);
-    else if (i + 1 < args.size())
-      value = args[++i];
-    else
-      throw UsageError(name + " needs a value");
+    if (eq != std::string::npos) value = arg.substr(eq + 1);
+    else if (i + 1 < args.size()) value = args[++i];
+    else throw UsageError(name + " needs a value");
     applyOption(o, name, value);
   }
   checkPaths(o, paths);

@@ -46,10 +46,8 @@ void MidiTimeline::addTempo(uint64_t tick, uint32_t microsPerQuarter) {
                                     : last.startQuarter + (seconds - last.startSeconds) * 1e6 / last.microsPerQuarter;
   TempoSegment next{tick, seconds, toSample(seconds, sampleRate_), quarter, microsPerQuarter, 60e6 / microsPerQuarter};
   // A change at the same moment as the previous one replaces it.
-  if (next.startTick == last.startTick)
-    segments_.back() = next;
-  else
-    segments_.push_back(next);
+  if (next.startTick == last.startTick) segments_.back() = next;
+  else segments_.push_back(next);
 }
 
 const TempoSegment& MidiTimeline::segmentAt(int64_t sample) const {

@@ -60,25 +60,12 @@ class XErrorTrap {
 
 thread_local XErrorTrap* XErrorTrap::active = nullptr;
 
-const int kFramebufferAttributes[] = {GLX_X_RENDERABLE,
-                                      True,
-                                      GLX_DRAWABLE_TYPE,
-                                      GLX_WINDOW_BIT,
-                                      GLX_RENDER_TYPE,
-                                      GLX_RGBA_BIT,
-                                      GLX_DOUBLEBUFFER,
-                                      True,
-                                      GLX_RED_SIZE,
-                                      8,
-                                      GLX_GREEN_SIZE,
-                                      8,
-                                      GLX_BLUE_SIZE,
-                                      8,
-                                      GLX_DEPTH_SIZE,
-                                      24,
-                                      GLX_STENCIL_SIZE,
-                                      8,
-                                      None};
+// clang-format off
+const int kFramebufferAttributes[] = {GLX_X_RENDERABLE, True, GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT,
+                                      GLX_RENDER_TYPE, GLX_RGBA_BIT, GLX_DOUBLEBUFFER, True,
+                                      GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE, 8,
+                                      GLX_DEPTH_SIZE, 24, GLX_STENCIL_SIZE, 8, None};
+// clang-format on
 
 }  // namespace
 

@@ -15,10 +15,8 @@ namespace {
 std::string quoted(const std::string& arg) {
   std::string q = "'";
   for (char c : arg) {
-    if (c == '\'')
-      q.append("'\\''");
-    else
-      q.push_back(c);
+    if (c == '\'') q.append("'\\''");
+    else q.push_back(c);
   }
   q.push_back('\'');
   return q;

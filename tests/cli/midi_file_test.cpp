@@ -35,20 +35,10 @@ struct Case {
 };
 
 Bytes header(uint16_t format, uint16_t tracks, uint16_t division) {
-  return {'M',
-          'T',
-          'h',
-          'd',
-          0,
-          0,
-          0,
-          6,
-          (uint8_t)(format >> 8),
-          (uint8_t)format,
-          (uint8_t)(tracks >> 8),
-          (uint8_t)tracks,
-          (uint8_t)(division >> 8),
-          (uint8_t)division};
+  // clang-format off
+  return {'M', 'T', 'h', 'd', 0, 0, 0, 6, (uint8_t)(format >> 8), (uint8_t)format, (uint8_t)(tracks >> 8),
+          (uint8_t)tracks, (uint8_t)(division >> 8), (uint8_t)division};
+  // clang-format on
 }
 
 Bytes track(Bytes body) {

@@ -102,8 +102,7 @@ TEST(ControlTree, RoutingMatchesTheFirstEligibleChildOverRandomLayouts) {
         if (expected)
           ASSERT_EQ(downs, Log({expected->name + ".down(" + std::to_string(x - expected->x) + "," +
                                 std::to_string(y - expected->y) + ",1)"}));
-        else
-          ASSERT_TRUE(downs.empty());
+        else ASSERT_TRUE(downs.empty());
       }
     }
   }

@@ -96,10 +96,8 @@ int errorsKeptFromHost(Lattice::Winwrapper& root) {
 
 void X11Host::showParent(bool mapped, int width, int height) {
   XResizeWindow(display, parent, unsigned(width), unsigned(height));
-  if (mapped)
-    XMapWindow(display, parent);
-  else
-    XUnmapWindow(display, parent);
+  if (mapped) XMapWindow(display, parent);
+  else XUnmapWindow(display, parent);
   XSync(display, False);
 }
 

@@ -32,16 +32,11 @@ void expectValuesOf(Host::PluginHost& host, const bank::Program& program) {
 // Plays a held note, an accented one and a slide into a third, at the current settings.
 std::vector<float> playPhrase(Host::PluginHost& host) {
   std::vector<float> out, left, right;
-  const std::vector<std::vector<Host::MidiMessage>> blocks = {{{0, 0x90, 36, 90}},
-                                                              {},
-                                                              {},
-                                                              {{0, 0x80, 36, 0}, {10, 0x90, 43, 120}},
-                                                              {},
-                                                              {{0, 0x90, 31, 90}},
-                                                              {{0, 0x80, 43, 0}},
-                                                              {},
-                                                              {{0, 0x80, 31, 0}},
-                                                              {}};
+  // clang-format off
+  const std::vector<std::vector<Host::MidiMessage>> blocks = {
+      {{0, 0x90, 36, 90}}, {}, {}, {{0, 0x80, 36, 0}, {10, 0x90, 43, 120}}, {}, {{0, 0x90, 31, 90}},
+      {{0, 0x80, 43, 0}},  {}, {{0, 0x80, 31, 0}}, {}};
+  // clang-format on
   for (const auto& events : blocks) {
     host.sendMidi(events);
     for (int part = 0; part < 8; ++part) {

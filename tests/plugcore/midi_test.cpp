@@ -88,16 +88,10 @@ TEST_F(Midi, FixedControllersKeepTheirMeaning) {
   EXPECT_EQ(plug.notes[1].a, key(0x01));
   log();
   // Ignored controllers do nothing at all.
-  send({{0xB0, 0, 5},
-        {0xB0, 32, 5},
-        {0xB0, 63, 5},
-        {0xB0, 96, 5},
-        {0xB0, 99, 5},
-        {0xB0, 121, 5},
-        {0xB0, 122, 5},
-        {0xA0, 60, 5},
-        {0xD0, 5, 0},
-        {0xF0, 1, 2}});
+  // clang-format off
+  send({{0xB0, 0, 5}, {0xB0, 32, 5}, {0xB0, 63, 5}, {0xB0, 96, 5}, {0xB0, 99, 5}, {0xB0, 121, 5}, {0xB0, 122, 5},
+        {0xA0, 60, 5}, {0xD0, 5, 0}, {0xF0, 1, 2}});
+  // clang-format on
   EXPECT_EQ(log(), "");
 }
 
@@ -105,14 +99,10 @@ TEST_F(Midi, LearnBindsTheNextControllerAndMovesTheParameterAtOnce) {
   plug.startLearn(3);
   EXPECT_TRUE(plug.isLearning(3));
   // Controllers with fixed meanings or ignored ones never complete a learn.
-  send({{0xB0, 0, 1},
-        {0xB0, 32, 1},
-        {0xB0, 99, 1},
-        {0xB0, 121, 1},
-        {0xB0, 6, 1},
-        {0xB0, 64, 1},
-        {0xB0, 120, 0},
+  // clang-format off
+  send({{0xB0, 0, 1}, {0xB0, 32, 1}, {0xB0, 99, 1}, {0xB0, 121, 1}, {0xB0, 6, 1}, {0xB0, 64, 1}, {0xB0, 120, 0},
         {0xB0, 123, 0}});
+  // clang-format on
   EXPECT_TRUE(plug.isLearning(3));
   log();
   plug.renders.clear();

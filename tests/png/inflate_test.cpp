@@ -33,14 +33,10 @@ struct DeflateWriter {
     for (unsigned i = length; i-- > 0;) put((value >> i) & 1u, 1);
   }
   void fixedSymbol(unsigned s) {
-    if (s < 144)
-      code(0x30 + s, 8);
-    else if (s < 256)
-      code(0x190 + s - 144, 9);
-    else if (s < 280)
-      code(s - 256, 7);
-    else
-      code(0xC0 + s - 280, 8);
+    if (s < 144) code(0x30 + s, 8);
+    else if (s < 256) code(0x190 + s - 144, 9);
+    else if (s < 280) code(s - 256, 7);
+    else code(0xC0 + s - 280, 8);
   }
   // A dynamic block header whose code-length code gives the listed symbols 2-bit codes.
   void dynamicHeader(bool final, unsigned hlit, unsigned hdist, std::initializer_list<unsigned> twoBitSymbols) {

@@ -66,12 +66,9 @@ void process(Host::PluginHost& host, Script& s, const char* step, EventList* eve
   double* outsDouble[2] = {s.outDouble[0], s.outDouble[1]};
   rtWatchStep(step);
   if (events) effect->dispatcher(effect, effProcessEvents, 0, 0, events->get(), 0.0f);
-  if (entry == 0)
-    effect->processReplacing(effect, nullptr, outs, frames);
-  else if (entry == 1)
-    effect->process(effect, nullptr, outs, frames);
-  else
-    effect->processDoubleReplacing(effect, nullptr, outsDouble, frames);
+  if (entry == 0) effect->processReplacing(effect, nullptr, outs, frames);
+  else if (entry == 1) effect->process(effect, nullptr, outs, frames);
+  else effect->processDoubleReplacing(effect, nullptr, outsDouble, frames);
   for (int c = 0; c < 2; ++c)
     for (int32_t i = 0; i < frames; ++i)
       s.finite = s.finite && std::isfinite(entry == 2 ? s.outDouble[c][i] : (double)s.out[c][i]);

@@ -79,12 +79,9 @@ class EngineRig {
   }
 
   void apply(const Acid::Event& e) {
-    if (e.kind == Acid::Kind::NoteOn)
-      noteOn(e.index, (int32_t)e.value);
-    else if (e.kind == Acid::Kind::NoteOff)
-      noteOff(e.index);
-    else
-      params[e.index] = e.value;
+    if (e.kind == Acid::Kind::NoteOn) noteOn(e.index, (int32_t)e.value);
+    else if (e.kind == Acid::Kind::NoteOff) noteOff(e.index);
+    else params[e.index] = e.value;
   }
 
   Synth::Random random;

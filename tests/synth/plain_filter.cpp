@@ -59,19 +59,15 @@ double FilterSection::controlPath(const Synth::FilterControls& c, double& g, dou
   G = G * gateFactor;
   H = H * decayFactor;
   const double J = smooth(accentEnv, c.accented ? (as + 0.125) * 0.8888888888888888 * H : 0);
-  if (J > S)
-    S = S + (J - S) * ka;
-  else
-    S = S + (J - S) * kr;
+  if (J > S) S = S + (J - S) * ka;
+  else S = S + (J - S) * kr;
   const double cs = smooth(cutoff, c.cutoff);
   const double L = 5 * cs - 10 + 2 * J * (1 - rs) + 1.5 * S * (1 + rs) + 5 * H * (ms + 0.2) - 2 * ms;
   const double V = J * J + smooth(gateSm, G);
   const double x = exp2(L) * (11025 / fs) * M_PI;
   double y = cutoffBq.run(x);
-  if (y > 0.5)
-    y = 0.5;
-  else
-    y = cutoffBq.run(x);
+  if (y > 0.5) y = 0.5;
+  else y = cutoffBq.run(x);
   g = std::tan(y) * fs * 3.3e-7;
   return V;
 }
@@ -79,10 +75,8 @@ double FilterSection::controlPath(const Synth::FilterControls& c, double& g, dou
 void FilterSection::render(double* work, int32_t frames, const Synth::FilterControls& c) {
   const double tau = c.accented ? 0.1 : (double)std::pow(10.0f, (float)c.decay - 1.0f);
   decayFactor = std::exp(-1 / (tau * fs));
-  if (!c.gate)
-    G = 0;
-  else if (c.retrigger)
-    H = 1, G = 1;
+  if (!c.gate) G = 0;
+  else if (c.retrigger) H = 1, G = 1;
   for (int32_t i = 0; i < frames; ++i) {
     double g, p1, p2;
     const double V = controlPath(c, g, p1, p2);

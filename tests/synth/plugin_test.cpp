@@ -122,8 +122,7 @@ TEST(KoralinPlugin, DoublePrecisionPathCarriesTheSameSignal) {
     std::vector<Host::MidiMessage> midi;
     for (; next < events.size() && events[next].frame < pos + 441; ++next) {
       const Acid::Event& e = events[next];
-      if (e.kind == Acid::Kind::Param)
-        d->setParameter(e.index, e.value);
+      if (e.kind == Acid::Kind::Param) d->setParameter(e.index, e.value);
       else
         midi.push_back({(int32_t)(e.frame - pos), (uint8_t)(e.kind == Acid::Kind::NoteOn ? 0x90 : 0x80),
                         (uint8_t)e.index, (uint8_t)e.value});

@@ -45,10 +45,8 @@ std::vector<Event> bassline() {
     if (step.note) events.push_back({start, 0x90, (uint8_t)step.note, (uint8_t)step.velocity});
     if (held) events.push_back({start + 1, 0x80, (uint8_t)held, 64});  // after the next note: legato
     held = 0;
-    if (step.note && step.tie)
-      held = step.note;
-    else if (step.note)
-      events.push_back({start + kStep * 3 / 4, 0x80, (uint8_t)step.note, 64});
+    if (step.note && step.tie) held = step.note;
+    else if (step.note) events.push_back({start + kStep * 3 / 4, 0x80, (uint8_t)step.note, 64});
   }
   events.push_back({(int64_t)kSteps * kStep / 2, 0xE0, 0x00, 0x50});  // a bend up halfway through
   events.push_back({(int64_t)kSteps * kStep * 3 / 4, 0xE0, 0x00, 0x40});
