@@ -24,7 +24,8 @@ function(koralin_require_test_packages)
   endif()
   if(missing)
     list(JOIN missing " " names)
-    message(FATAL_ERROR "The tests need the Debian packages ${names} (bash tools/install-deps.sh installs them; "
-                        "-DKORALIN_TESTS=OFF builds without the tests)")
+    # An indented text is not wrapped by CMake: one line that names every missing package.
+    message(FATAL_ERROR "\n  The tests need the Debian packages: ${names} (bash tools/install-deps.sh installs "
+                        "them; -DKORALIN_TESTS=OFF builds without the tests)")
   endif()
 endfunction()
