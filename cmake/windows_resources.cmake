@@ -1,13 +1,18 @@
-# koralin_add_rc_resources(<target> NAME|TYPE|PATH ...): gives a Windows target plugin/koralin.rc with those files
-# as named resources, through a list of resource lines written at configure time.
+# koralin_add_rc_resources(<target> [RC file.rc] NAME|TYPE|PATH ...): gives a Windows target a resource script
+# (plugin/vst2/koralin.rc unless RC names another) with those files as named resources, through a list of resource
+# lines written at configure time.
 function(koralin_add_rc_resources target)
+  cmake_parse_arguments(ARG "" "RC" "" ${ARGN})
   set(out "${CMAKE_CURRENT_BINARY_DIR}/koralin_resources.rc")
-  set(rc "${PROJECT_SOURCE_DIR}/plugin/koralin.rc")
+  set(rc "${PROJECT_SOURCE_DIR}/plugin/vst2/koralin.rc")
+  if(ARG_RC)
+    set(rc "${ARG_RC}")
+  endif()
   string(REPLACE "." "," version "${PROJECT_VERSION}.0")
   set(body "// Generated at configure time: the module's embedded resources.\n")
   string(APPEND body "#define KORALIN_VERSION_RC ${version}\n")
   set(files "")
-  foreach(entry IN LISTS ARGN)
+  foreach(entry IN LISTS ARG_UNPARSED_ARGUMENTS)
     string(REPLACE "|" ";" parts "${entry}")
     list(GET parts 0 name)
     list(GET parts 1 type)
