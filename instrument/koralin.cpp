@@ -1,32 +1,19 @@
 // Koralin's declarations to the plug-in core: parameters, display texts, flags, lifecycle of the engine.
 #include "instrument/koralin.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "gui/plug_edit_vst.h"
 
-namespace {
-
-struct ParamDef {
-  const char* name;
-  const char* label;
-};
-constexpr ParamDef kParams[kKoralinParamCount] = {
-    {"wave", ""}, {"tune", ""}, {"cutoff", "%"}, {"reso", "%"}, {"decay", "%"}, {"envmod", "%"}, {"accent", "%"},
-};
-
-}  // namespace
-
 Koralin::Koralin(audioMasterCallback hostCallback)
-    : Plug(hostCallback, 8, kKoralinParamCount, "Koralin", 0), editorDesc_{560,        110,
-                                                                           0,          kKoralinParamCount,
-                                                                           0x007D8D94, "background"} {
+    : Plug(hostCallback, 8, kKoralinParamCount, KoralinParams::kProductName, 0),
+      editorDesc_{560, 110, 0, kKoralinParamCount, 0x007D8D94, "background"} {
   isSynth(true);
   setUniqueID(vstFourCC('k', 'm', 'P', 'x'));
   for (int32_t i = 0; i < kKoralinParamCount && i < paramCount(); ++i) {
-    defineParam(i, kParams[i].name, kParams[i].label, 0.5f, 0);
-    setQuantized(i, 32000);
+    const KoralinParams::Param& p = KoralinParams::param(i);
+    defineParam(i, p.name, p.label, p.defaultNormalized, 0);
+    setQuantized(i, p.defaultStep);
   }
   loadFactorySettings();
   loadUserDefaults();
@@ -62,11 +49,4 @@ void Koralin::reset() {
   filter_.reset();
 }
 
-void Koralin::formatParam(int32_t index, char* text, float value) {
-  // The arithmetic is single precision, printed as a double.
-  switch (index) {
-    case kWave: std::snprintf(text, 32, "%s", value > 0.5f ? "square" : "saw"); break;
-    case kTune: std::snprintf(text, 32, "%+2.2f", (double)(24.0f * value - 12.0f)); break;
-    default: std::snprintf(text, 32, "%.0f", (double)(100.0f * value)); break;
-  }
-}
+void Koralin::formatParam(int32_t index, char* text, float value) { KoralinParams::formatText(index, value, text); }

@@ -5,11 +5,10 @@
 
 #include "gui/editor_desc.h"
 #include "gui/plug_data.h"
+#include "instrument/koralin_params.h"
 #include "plugcore/plug.h"
 #include "synth/filter_section.h"
 #include "synth/oscillator.h"
-
-enum KoralinParam : int32_t { kWave = 0, kTune, kCutoff, kReso, kDecay, kEnvmod, kAccent, kKoralinParamCount };
 
 class Koralin : public PlugCore::Plug, public Lattice::IEditBuilder {
  public:
