@@ -4,9 +4,18 @@
 
 #include "platform/dialogs.h"
 #include "plugcore/chunk_codec.h"
+#include "plugcore/embedder.h"
 #include "plugcore/plug.h"
 
 namespace PlugCore {
+namespace {
+
+// An embedding host takes a refused chunk as a result for its own host, so no box stands in front of the person.
+bool embedderTakesRefusal(AudioEffect& plug, const char* reason) {
+  return plug.hostCallback(audioMasterVendorSpecific, kEmbedderQuestion, kChunkRefused, (void*)reason) == kRefusalTaken;
+}
+
+}  // namespace
 
 void Plug::storeCurrentIntoProgram(int32_t program) {
   if (program < 0 || program >= programCount()) return;
@@ -102,7 +111,7 @@ void Plug::writeChunkError(const char* what) {
   char caption[64], text[256];
   std::snprintf(caption, sizeof(caption), "%s error", name_);
   std::snprintf(text, sizeof(text), "Error loading chunk: %s", what);
-  Platform::showError(caption, text);
+  if (!embedderTakesRefusal(*this, what)) Platform::showError(caption, text);
 }
 
 int32_t Plug::setChunk(void* data, int32_t byteSize, bool) {
@@ -145,7 +154,7 @@ bool Plug::applyChunkRecord(const ChunkRecord& record) {
         char question[128];
         std::snprintf(question, sizeof(question), "Trying to load a preset for \"%s\"\nDo you want to continue?",
                       product);
-        if (!Platform::askYesNo(name_, question)) return false;
+        if (embedderTakesRefusal(*this, question) || !Platform::askYesNo(name_, question)) return false;
       }
       break;
     }

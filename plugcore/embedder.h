@@ -1,0 +1,16 @@
+// What a host of our own (the embedding layer under the formats other than VST 2.4) may tell the core through the
+// VST 2.4 host callback. Before the core shows a box for a chunk it refuses, it asks the host with
+// audioMasterVendorSpecific, index kEmbedderQuestion, value kChunkRefused and the reason text as ptr; a host that
+// answers kRefusalTaken reports the refusal to its own host instead, and no box appears. Any other answer (every
+// VST 2.4 host's) leaves the box as it was.
+#pragma once
+
+#include "vst/aeffect.h"
+
+namespace PlugCore {
+
+constexpr int32_t kEmbedderQuestion = vstFourCC('Q', 'm', 'E', 'm');
+constexpr intptr_t kChunkRefused = vstFourCC('R', 'e', 'f', 'u');
+constexpr intptr_t kRefusalTaken = vstFourCC('T', 'a', 'k', 'n');
+
+}  // namespace PlugCore
