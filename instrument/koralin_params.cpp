@@ -104,6 +104,9 @@ bool parseText(int32_t index, const char* text, double& plain) {
   if (*rest) return false;
   plain = std::clamp(value, p.minimum, p.maximum);
   if (p.unit == Unit::Choice) plain = plain < 0.5 ? 0.0 : 1.0;
+  // "-0.00" is how the display shows the values just below zero: it reads as the step below, not as zero.
+  if (value == 0.0 && std::signbit(value) && p.minimum < 0.0)
+    plain = plainOf(index, normalizedOfStep(stepOf(index, 0.0) - 1));
   return true;
 }
 
