@@ -12,7 +12,8 @@ Koralin::Koralin(audioMasterCallback hostCallback)
   setUniqueID(vstFourCC('k', 'm', 'P', 'x'));
   for (int32_t i = 0; i < kKoralinParamCount && i < paramCount(); ++i) {
     const KoralinParams::Param& p = KoralinParams::param(i);
-    defineParam(i, p.name, p.label, p.defaultNormalized, 0);
+    // tune is centred: a controller at 64 leaves the pitch as played, not 0.09 semitones sharp.
+    defineParam(i, p.name, p.label, p.defaultNormalized, i == kTune ? PlugCore::kParamCentered : 0);
     setQuantized(i, p.defaultStep);
   }
   loadFactorySettings();

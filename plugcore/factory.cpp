@@ -21,7 +21,9 @@ AEffect* pluginEntry(audioMasterCallback hostCallback) {
   if (!hostCallback || hostCallback(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
   try {
     Plug* plug = createPlug(hostCallback);
-    return plug ? plug->getAeffect() : nullptr;
+    if (!plug) return nullptr;
+    plug->discardDisplayChange();  // what construction loaded is what the host reads first: nothing to redisplay
+    return plug->getAeffect();
   } catch (...) {
     return nullptr;  // nothing may cross into the host
   }

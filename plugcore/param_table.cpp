@@ -22,10 +22,10 @@ ParamTable::ParamTable(int32_t count) {
   params_.assign((size_t)std::max(count, 0), initial);
 }
 
+float valueOfSteps(uint32_t n) { return std::clamp((float)n / 64000.0f, 0.0f, 1.0f); }
+
 void ParamTable::setQuantized(int32_t index, uint32_t n) {
-  if (!valid(index)) return;
-  float v = (float)n / 64000.0f;
-  params_[(size_t)index].value = std::clamp(v, 0.0f, 1.0f);
+  if (valid(index)) params_[(size_t)index].value = valueOfSteps(n);
 }
 
 void ParamTable::markUncooked() {

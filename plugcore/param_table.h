@@ -34,6 +34,8 @@ struct PlugParam {
 
 // The whole number a value is stored as: the whole part of min(x * 64001, 64000).
 uint32_t quantize(float x);
+// The value a whole number stands for: n / 64000, n read as unsigned, clamped to [0, 1].
+float valueOfSteps(uint32_t n);
 
 class ParamTable {
  public:

@@ -47,8 +47,6 @@ Plug::Plug(audioMasterCallback hostCallback, int32_t programCount, int32_t param
   outputViews_.assign((size_t)(2 * outputPairs_), nullptr);
   hostOutputs_.assign((size_t)(2 * outputPairs_), nullptr);
   std::memset(pendingRelease_, -1, sizeof(pendingRelease_));
-  // The double block is made here for the default size, so no processing call ever allocates.
-  allocateBuffers(blockSize);
 }
 
 Plug::~Plug() {
@@ -68,10 +66,10 @@ void Plug::allocateBuffers(int32_t frames) {
     outputChannels_[c] = doubleBlock_.data() + (inputChannels_.size() + c) * (size_t)frames;
 }
 
+// Only recorded: the buffers the audio thread may be using right now are remade by the next resume. An absurd
+// size is kept only as a reason not to render.
 void Plug::setBlockSize(int32_t newSize) {
   AudioEffectX::setBlockSize(newSize);
-  // An absurd size is kept only as a reason not to render; the buffers stay as they were.
-  if (newSize >= 1 && newSize <= kMaxBlockSize) allocateBuffers(newSize);
   needsPrepare_ = true;
 }
 
@@ -84,6 +82,7 @@ void Plug::suspend() {
   // Hosts scanning plug-ins suspend without a resume first: only release what this object holds.
   if (locked_) processLock_.release();
   locked_ = false;
+  clearEvents();  // the host may free what it sent before suspending
 }
 
 void Plug::resume() {
@@ -91,7 +90,11 @@ void Plug::resume() {
     processLock_.wait();
     locked_ = true;
   }
+  clearEvents();
   if (needsPrepare_ && configValid()) {
+    if (doubleBlockFrames_ != blockSize) allocateBuffers(blockSize);
+    preparedFrames_ = blockSize;
+    preparedRate_ = sampleRate;
     prepare();
     needsPrepare_ = false;
   }
@@ -154,5 +157,29 @@ intptr_t Plug::vendorSpecific(int32_t index, intptr_t value, void*, float opt) {
 }
 
 bool Plug::cook(int32_t, float) { return true; }
+
+namespace {
+
+// Dispatcher calls that hosts make on their audio thread, or around it, and the one after which nothing is left to
+// call back: the host hears of display changes at any other call.
+bool mayCallHostAfter(int32_t opcode) {
+  switch (opcode) {
+    case effProcessEvents:
+    case effStartProcess:
+    case effStopProcess:
+    case effSetProcessPrecision:
+    case effMainsChanged:
+    case effClose: return false;
+    default: return true;
+  }
+}
+
+}  // namespace
+
+intptr_t Plug::dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
+  const intptr_t result = AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
+  if (mayCallHostAfter(opcode) && displayChanged_.exchange(false)) updateDisplay();
+  return result;
+}
 
 }  // namespace PlugCore

@@ -4,18 +4,25 @@
 // Threads. Three kinds of thread call a plug-in, and each entry point belongs to one of them:
 // - The audio thread: process, processReplacing, processDoubleReplacing, processEvents, and everything they call
 //   (MIDI notes, controllers, learn completion, program changes by MIDI, the cook pass, the engine's render). It never
-//   allocates, locks, waits or does I/O. A MIDI program change takes the program guard only if it is free at once;
-//   when the user-interface thread holds it, the change waits in pendingProgram_ for the next processing call.
+//   allocates, locks, waits, does I/O or calls the host other than for time info. processEvents copies the host's
+//   events into the core's own fixed list, so the host may free its list at once. A MIDI program change takes the
+//   program guard only if it is free at once; when another thread holds it, the change waits in pendingProgram_ for
+//   the next processing call. What the host should redisplay is only flagged here (displayChanged_).
 // - The host's user-interface thread: the rest of the dispatcher. setParameter/getParameter and the texts touch one
-//   value each and need nothing more. setProgram, setProgramName, getChunk, setChunk and the defaults actions rewrite
-//   or read the programs and the current values as a whole: they hold the program guard (they may wait for it; the
-//   audio thread holds it only for the few stores of a program change). suspend, resume, setSampleRate and
-//   setBlockSize are called only while the audio thread is not processing, as the VST 2.4 interface promises.
+//   value each and need nothing more. setProgram, setProgramName, the program names, getChunk, setChunk and the
+//   defaults actions rewrite or read the programs and the current values as a whole: they hold the program guard (they
+//   may wait for it; every holder keeps it only for a few stores or copies: no box, no file and no call to the host
+//   happens while it is held). suspend, resume, setSampleRate and setBlockSize are called only while the audio thread
+//   is not processing, as the VST 2.4 interface promises; a host that breaks that promise gets no torn buffers, since
+//   a new size or rate only takes effect at the next resume. Each dispatcher call made from this side ends by telling
+//   the host to redisplay when something flagged it (a load, a program change by MIDI).
 // - The editor's thread (the user-interface thread, or on Linux sometimes a thread of its own): reads values and
-//   defaults, edits values through setParameterAutomated, starts and cancels learn, and saves or loads the defaults.
+//   defaults, edits values through setParameterAutomated (a person's gesture: the only source of automation),
+//   starts and cancels learn, and saves or loads the defaults.
 // Values several threads touch are Relaxed (parameter values and defaults, learnt controllers, the bend range) or
-// atomic (the current program, the learn target, the editor's notify pointer); readers keep shadow copies (the
-// cook pass, the editor's poll) and catch up on their next pass. The editor's own copy of values has its own lock.
+// atomic (the current program, the learn target, the editor's notify pointer, the display flag); readers keep shadow
+// copies (the cook pass, the editor's poll) and catch up on their next pass. The editor's own copy of values has its
+// own lock.
 #pragma once
 
 #include <atomic>
@@ -36,10 +43,10 @@ namespace PlugCore {
 // The engine's random source is a base of every plug-in; its generator belongs to the DSP library.
 using Random = Synth::Random;
 
-struct ChunkRecord;
+struct ChunkReading;
 
 struct PlugProgram {
-  char name[24];                       // user-interface thread only
+  char name[24];                       // behind the program guard
   std::vector<Relaxed<float>> values;  // stored by a program change on either thread
 
   std::vector<float> snapshot() const { return {values.begin(), values.end()}; }
@@ -50,6 +57,13 @@ constexpr float kMinSampleRate = 1000.0f;
 constexpr float kMaxSampleRate = 1536000.0f;
 constexpr int32_t kMaxBlockSize = 1 << 20;
 
+// The events held between two processing calls, from however many processEvents calls. Events past this many are
+// dropped (and counted); a monophonic line needs a small fraction of it even at the smallest block sizes' densities.
+constexpr int32_t kEventCapacity = 1024;
+
+// No registered parameter selected: MIDI's null RPN (101 and 100 both at 127), also what an NRPN select leaves.
+constexpr int32_t kNullRpn = 0x3FFF;
+
 class alignas(16) Plug : public AudioEffectX, public IParamCook, public Random {
  public:
   Plug(audioMasterCallback hostCallback, int32_t programCount, int32_t parameterCount, const char* name,
@@ -57,6 +71,7 @@ class alignas(16) Plug : public AudioEffectX, public IParamCook, public Random {
   ~Plug() override;
 
   // --- The host's side (Part of the dispatcher that Plug answers) ---
+  intptr_t dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) override;
   void suspend() override;
   void resume() override;
   void setSampleRate(float newRate) override;
@@ -147,10 +162,23 @@ class alignas(16) Plug : public AudioEffectX, public IParamCook, public Random {
   bool tryProcessLock() { return processLock_.tryWait(); }
   void releaseProcessLock() { processLock_.release(); }
   bool readyToRender() const { return !needsPrepare_; }
+  // Events a full list had no room for, and processing calls whose output held a sample that was not a finite
+  // number of the host's type (silenced, and the engine reset), since construction.
+  uint32_t droppedEvents() const { return droppedEvents_.load(); }
+  uint32_t silencedCalls() const { return silencedCalls_.load(); }
+  // Something the host shows changed (a load, a program change by MIDI): the next dispatcher call from the host's
+  // user-interface side sends audioMasterUpdateDisplay. A new instance starts with nothing to tell.
+  void flagDisplayChanged() { displayChanged_.store(true); }
+  void discardDisplayChange() { displayChanged_.store(false); }
 
  protected:
+  // One MIDI message as the core keeps it: the host's channel-voice messages only, with their sample offset.
+  struct QueuedEvent {
+    int32_t deltaFrames;  // never negative
+    uint8_t status, data1, data2;
+  };
   int32_t dispatchEvents(int32_t first, int32_t upTo);
-  void handleEvent(const VstEvent& event);
+  void handleEvent(const QueuedEvent& event);
   void handleController(int32_t key, int32_t value);
   void setFromController(int32_t index, int32_t m);
   void storeCurrentIntoProgram(int32_t program);
@@ -158,10 +186,14 @@ class alignas(16) Plug : public AudioEffectX, public IParamCook, public Random {
   void applyProgram(int32_t program);
   // A program change from MIDI on the audio thread: applied now if the guard is free, else at the next call.
   void requestProgram(int32_t program);
-  // The chunk reader without the guard (the caller holds it); returns what setChunk returns.
-  int32_t loadChunk(const uint8_t* bytes, size_t size);
-  // One record read from a chunk; false when the user declined a chunk made for another product.
-  bool applyChunkRecord(const ChunkRecord& record);
+  // How a load begins: from the current state, or from the parameter defaults copied into every program (factory
+  // settings); and whether the learnt controllers become exactly those the chunk holds or stay as they are.
+  enum class LoadStart { Current, Defaults };
+  enum class LoadMappings { FromChunk, Keep };
+  // Reads a chunk, asks about another product's records (before taking the guard), decodes what may be loaded into a
+  // scratch copy of the state, stores it as a whole under the guard, then flags the host's display and shows what
+  // went wrong. storeAsDefaults makes the loaded values the defaults (the user defaults file).
+  void loadState(const ChunkReading& reading, LoadStart start, LoadMappings mappings, bool storeAsDefaults);
 
   // The program guard: held while the programs and the current values are rewritten or read as a whole. The thread
   // that holds it may take it again (a host may call back into the dispatcher from inside a chunk load).
@@ -184,6 +216,7 @@ class alignas(16) Plug : public AudioEffectX, public IParamCook, public Random {
   void processCall(T** inputs, T** outputs, int32_t frames);
   void beginCall();
   void processPiece(double** outputs, int32_t frames, int32_t offset, bool last);
+  void clearEvents();
   void renderSubBlock(double** outputs, int32_t start, int32_t end);
   void allocateBuffers(int32_t frames);
   bool configValid() const;
@@ -197,10 +230,19 @@ class alignas(16) Plug : public AudioEffectX, public IParamCook, public Random {
   bool locked_ = false;
   Relaxed<bool> needsPrepare_ = true;
   bool cookPending_ = false;
+  // The configuration the engine and the buffers were last prepared for (written by resume only): the audio thread
+  // reads these, never the host's latest sampleRate and blockSize.
+  int32_t preparedFrames_ = 0;
+  double preparedRate_ = 0.0;
 
-  // The events of the current call and how far they are handled.
-  VstEvents* events_ = nullptr;
+  // The events for the next processing call, in the core's own fixed list, and how far the current call has
+  // handled them. Audio thread only (and suspend/resume, which never overlap it).
+  QueuedEvent events_[kEventCapacity];
+  int32_t eventCount_ = 0;
   int32_t nextEvent_ = 0;
+  Relaxed<uint32_t> droppedEvents_ = 0u;
+  Relaxed<uint32_t> silencedCalls_ = 0u;
+  std::atomic<bool> displayChanged_{false};
 
   // Transport, as of the current call.
   double tempo_ = 120.0;
@@ -217,7 +259,7 @@ class alignas(16) Plug : public AudioEffectX, public IParamCook, public Random {
   std::atomic<IParamNotify*> notify_{nullptr};
 
   // MIDI state.
-  int32_t rpnNumber_ = 0;
+  int32_t rpnNumber_ = kNullRpn;
   Relaxed<int32_t> bendRangePacked_ = 256;  // 2 semitones
   Relaxed<double> bendSemitones_ = 0.0;
   bool sustainDown_ = false;

@@ -1,4 +1,5 @@
 // Plug's programs and its state chunk: a header and a stream of small tagged records.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -13,6 +14,50 @@ namespace {
 // An embedding host takes a refused chunk as a result for its own host, so no box stands in front of the person.
 bool embedderTakesRefusal(AudioEffect& plug, const char* reason) {
   return plug.hostCallback(audioMasterVendorSpecific, kEmbedderQuestion, kChunkRefused, (void*)reason) == kRefusalTaken;
+}
+
+// Everything a load may change, built apart from the plug-in and stored into it as a whole: a bank's programs never
+// pass through the live values one after the other.
+struct ScratchState {
+  struct Program {
+    char name[sizeof(PlugProgram::name)];
+    std::vector<float> values;
+  };
+  std::vector<uint32_t> steps;       // the current values as whole numbers
+  std::vector<int32_t> controllers;  // the learnt controller of each parameter
+  std::vector<Program> programs;
+  int32_t currentProgram = 0;
+};
+
+// Bind(key, index) on the scratch copy: one controller moves at most one parameter.
+void bindIn(std::vector<int32_t>& controllers, int32_t key, size_t index) {
+  for (int32_t& c : controllers)
+    if (c == key) c = kNoController;
+  controllers[index] = key;
+}
+
+// One record on the scratch copy; indexes this product does not have are ignored.
+void applyRecord(ScratchState& s, const ChunkRecord& record) {
+  switch (record.tag) {
+    case ChunkTag::Value:
+      if (record.index < s.steps.size()) s.steps[record.index] = std::min<uint32_t>(record.number, kParamSteps);
+      break;
+    case ChunkTag::Controller:
+      if (record.index < s.controllers.size()) bindIn(s.controllers, (int32_t)(int16_t)record.number, record.index);
+      break;
+    case ChunkTag::ProgramName:
+      if (record.index < s.programs.size()) {
+        ScratchState::Program& program = s.programs[record.index];
+        std::memcpy(program.name, record.text, sizeof(program.name));
+        program.name[sizeof(program.name) - 1] = 0;
+        for (size_t i = 0; i < s.steps.size(); ++i) program.values[i] = valueOfSteps(s.steps[i]);
+      }
+      break;
+    case ChunkTag::CurrentProgram:
+      if (record.index < s.programs.size()) s.currentProgram = record.index;
+      break;
+    case ChunkTag::Product: break;  // asked about before anything was decoded
+  }
 }
 
 }  // namespace
@@ -32,7 +77,7 @@ bool Plug::tryTakePrograms() {
 }
 
 void Plug::takePrograms() {
-  while (!tryTakePrograms()) std::this_thread::yield();  // the audio thread holds it for a few stores at most
+  while (!tryTakePrograms()) std::this_thread::yield();  // every holder keeps it for a few copies at most
 }
 
 void Plug::givePrograms() {
@@ -56,13 +101,13 @@ void Plug::applyProgram(int32_t program) {
 
 void Plug::requestProgram(int32_t program) {
   if (!tryTakePrograms()) {
-    pendingProgram_ = program;  // a chunk load or the host's own program change is under way
+    pendingProgram_ = program;  // a load or the host's own program change is under way
     return;
   }
   applyProgram(program);
   givePrograms();
   pendingProgram_ = -1;
-  updateDisplay();
+  flagDisplayChanged();  // the host hears of it from its own side, never from the audio thread
 }
 
 void Plug::setProgramName(char* name) {
@@ -73,6 +118,7 @@ void Plug::setProgramName(char* name) {
 }
 
 void Plug::getProgramName(char* name) {
+  ProgramsHeld held(*this);  // a load on the editor's thread may be rewriting the names
   const int32_t current = curProgram;
   const bool valid = current >= 0 && current < programCount();
   std::snprintf(name, kVstMaxProgNameLen, "%s", valid ? programs_[(size_t)current].name : "");
@@ -80,6 +126,7 @@ void Plug::getProgramName(char* name) {
 
 bool Plug::getProgramNameIndexed(int32_t, int32_t index, char* text) {
   if (index < 0 || index >= programCount()) return false;
+  ProgramsHeld held(*this);
   std::snprintf(text, kVstMaxProgNameLen, "%s", programs_[(size_t)index].name);
   return true;
 }
@@ -115,51 +162,69 @@ void Plug::writeChunkError(const char* what) {
 }
 
 int32_t Plug::setChunk(void* data, int32_t byteSize, bool) {
-  ProgramsHeld held(*this);
   const auto* bytes = static_cast<const uint8_t*>(data);
-  return loadChunk(bytes, (bytes && byteSize > 0) ? (size_t)byteSize : 0);
-}
-
-// Applies the records in order; a problem found further on is reported after what came before it was loaded.
-int32_t Plug::loadChunk(const uint8_t* bytes, size_t size) {
-  const ChunkReading reading = readChunk(bytes, size);
-  for (const ChunkRecord& record : reading.records)
-    if (!applyChunkRecord(record)) return 0;
-  if (reading.error) writeChunkError(reading.error);
+  loadState(readChunk(bytes, (bytes && byteSize > 0) ? (size_t)byteSize : 0), LoadStart::Current,
+            LoadMappings::FromChunk, false);
   return 0;
 }
 
-bool Plug::applyChunkRecord(const ChunkRecord& record) {
-  switch (record.tag) {
-    case ChunkTag::Value: editFromStored(record.index, record.number); break;
-    case ChunkTag::Controller:
-      // A binding for a parameter this product does not have is ignored.
-      if (record.index < params_.count()) bind((int32_t)(int16_t)record.number, record.index);
-      break;
-    case ChunkTag::ProgramName:
-      if (record.index < programCount()) {
-        PlugProgram& program = programs_[record.index];
-        std::memcpy(program.name, record.text, sizeof(program.name));
-        program.name[sizeof(program.name) - 1] = 0;
-        storeCurrentIntoProgram(record.index);
-      }
-      break;
-    case ChunkTag::CurrentProgram:
-      if (record.index < programCount()) curProgram = record.index;
-      break;
-    case ChunkTag::Product: {
-      char product[kChunkProductBytes + 1] = {};
-      std::memcpy(product, record.text, kChunkProductBytes);
-      if (std::strncmp(product, name_, kChunkProductBytes) != 0) {
-        char question[128];
-        std::snprintf(question, sizeof(question), "Trying to load a preset for \"%s\"\nDo you want to continue?",
-                      product);
-        if (embedderTakesRefusal(*this, question) || !Platform::askYesNo(name_, question)) return false;
-      }
-      break;
+// The records apply in order; a problem found further on is reported after what came before it was loaded, and a
+// record of another product's chunk that the person declines stops the load there. The person is asked, and the
+// problem shown, while the guard is free; the host hears of the change at its next dispatcher call.
+void Plug::loadState(const ChunkReading& reading, LoadStart start, LoadMappings mappings, bool storeAsDefaults) {
+  size_t usable = reading.records.size();
+  bool declined = false;
+  for (size_t r = 0; r < usable; ++r) {
+    const ChunkRecord& record = reading.records[r];
+    if (record.tag != ChunkTag::Product) continue;
+    char product[kChunkProductBytes + 1] = {};
+    std::memcpy(product, record.text, kChunkProductBytes);
+    if (std::strncmp(product, name_, kChunkProductBytes) == 0) continue;
+    char question[128];
+    std::snprintf(question, sizeof(question), "Trying to load a preset for \"%s\"\nDo you want to continue?", product);
+    if (embedderTakesRefusal(*this, question) || !Platform::askYesNo(name_, question)) {
+      usable = r;
+      declined = true;
     }
   }
-  return true;
+  // A chunk with nothing to apply (a bare header, or declined at once) leaves everything as it was.
+  const bool loads = usable > 0 || start == LoadStart::Defaults;
+  if (loads || storeAsDefaults) {
+    ProgramsHeld held(*this);
+    if (loads) {
+      ScratchState scratch;
+      const auto count = (size_t)params_.count();
+      scratch.steps.resize(count);
+      scratch.controllers.resize(count);
+      for (size_t i = 0; i < count; ++i) {
+        const PlugParam& p = params_[(int32_t)i];
+        scratch.steps[i] = quantize(start == LoadStart::Defaults ? p.defaultValue : p.value);
+        scratch.controllers[i] = mappings == LoadMappings::Keep ? p.controllerKey.load() : kNoController;
+      }
+      scratch.programs.resize(programs_.size());
+      for (size_t p = 0; p < programs_.size(); ++p) {
+        std::memcpy(scratch.programs[p].name, programs_[p].name, sizeof(PlugProgram::name));
+        scratch.programs[p].values = programs_[p].snapshot();
+        if (start == LoadStart::Defaults)
+          for (size_t i = 0; i < count; ++i) scratch.programs[p].values[i] = valueOfSteps(scratch.steps[i]);
+      }
+      scratch.currentProgram = curProgram;
+      for (size_t r = 0; r < usable; ++r) applyRecord(scratch, reading.records[r]);
+
+      for (size_t p = 0; p < programs_.size(); ++p) {
+        std::memcpy(programs_[p].name, scratch.programs[p].name, sizeof(PlugProgram::name));
+        for (size_t i = 0; i < count; ++i) programs_[p].values[i] = scratch.programs[p].values[i];
+      }
+      for (size_t i = 0; i < count; ++i) {
+        params_.setQuantized((int32_t)i, scratch.steps[i]);
+        params_[(int32_t)i].controllerKey = scratch.controllers[i];
+      }
+      curProgram = scratch.currentProgram;
+    }
+    if (storeAsDefaults) storeDefaults();
+  }
+  if (loads) flagDisplayChanged();
+  if (reading.error && !declined) writeChunkError(reading.error);
 }
 
 }  // namespace PlugCore

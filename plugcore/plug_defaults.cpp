@@ -2,6 +2,7 @@
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/resources.h"
+#include "plugcore/chunk_codec.h"
 #include "plugcore/fx_container.h"
 #include "plugcore/plug.h"
 
@@ -27,18 +28,19 @@ std::string Plug::defaultsFilePath() const {
   return folder + sep + "Quillmarsh" + sep + name_ + ".defaults";
 }
 
+// The defaults into every value and program (names stay), then the embedded bank's records over them, stored as
+// one state; learnt controllers stay as they are unless the bank itself binds some.
 void Plug::loadFactorySettings() {
-  ProgramsHeld held(*this);
-  for (int32_t i = 0; i < params_.count(); ++i) setParameterAutomated(i, params_[i].defaultValue);
-  for (int32_t p = 0; p < programCount(); ++p) storeCurrentIntoProgram(p);
   const Platform::Resource resource = Platform::findResource("FactoryBank", "FXB");
-  if (!resource) return;
-  const FxContainer bank = readFxContainer(resource.data, resource.size);
-  if (const char* problem = factoryBankProblem(bank)) {
-    Platform::showError(name_, problem);
-    return;
+  const char* problem = nullptr;
+  ChunkReading bank;  // no bank: the defaults alone
+  if (resource) {
+    const FxContainer container = readFxContainer(resource.data, resource.size);
+    problem = factoryBankProblem(container);
+    if (!problem) bank = readChunk(container.chunk, container.chunkSize);
   }
-  loadChunk(bank.chunk, bank.chunkSize);
+  loadState(bank, LoadStart::Defaults, LoadMappings::Keep, false);
+  if (problem) Platform::showError(name_, problem);
 }
 
 void Plug::loadUserDefaults() {
@@ -46,23 +48,24 @@ void Plug::loadUserDefaults() {
   if (path.empty()) return;
   std::vector<unsigned char> bytes;
   if (Platform::readWholeFile(path, kDefaultsFileLimit, bytes) != Platform::ReadResult::Ok) return;
-  ProgramsHeld held(*this);
-  loadChunk(bytes.data(), bytes.size());
-  storeDefaults();
+  loadState(readChunk(bytes.data(), bytes.size()), LoadStart::Current, LoadMappings::FromChunk, true);
 }
 
 void Plug::saveUserDefaults() {
-  // A chunk of its own: the host may still be reading the one getChunk handed it.
+  // A chunk of its own: the host may still be reading the one getChunk handed it. The values saved are the ones
+  // that become the defaults, whatever moves while the file is written.
   std::vector<uint8_t> chunk;
+  std::vector<float> saved((size_t)params_.count());
   {
     ProgramsHeld held(*this);
     buildChunk(false, chunk);
+    for (int32_t i = 0; i < params_.count(); ++i) saved[(size_t)i] = params_[i].value;
   }
   const std::string folder = Platform::appDataFolder();
   if (folder.empty()) return;
   if (!Platform::createFolder(folder + Platform::pathSeparator() + "Quillmarsh")) return;
   if (!Platform::writeFileReplacing(defaultsFilePath(), chunk.data(), chunk.size())) return;
-  storeDefaults();
+  for (int32_t i = 0; i < params_.count(); ++i) params_[i].defaultValue = saved[(size_t)i];
 }
 
 }  // namespace PlugCore

@@ -19,14 +19,11 @@ void Plug::noteOn(int32_t, int32_t) {}
 void Plug::noteOff(int32_t, int32_t) {}
 void Plug::controlChange(int32_t, float) {}
 
-void Plug::handleEvent(const VstEvent& event) {
-  if (event.type != kVstMidiType) return;
-  const auto& midi = reinterpret_cast<const VstMidiEvent&>(event);
-  const int status = (uint8_t)midi.midiData[0];
-  if (status < 0x80 || status > 0xEF) return;
-  const int d1 = (uint8_t)midi.midiData[1] & 0x7F;
-  const int d2 = (uint8_t)midi.midiData[2] & 0x7F;
-  switch (status & 0xF0) {
+// Only channel-voice messages reach here, with their data bytes cut to 7 bits (processEvents).
+void Plug::handleEvent(const QueuedEvent& event) {
+  const int d1 = event.data1;
+  const int d2 = event.data2;
+  switch (event.status & 0xF0) {
     case 0x80:
       if (sustainDown_) pendingRelease_[d1] = (int8_t)d2;
       else noteOff(d1, d2);
@@ -58,6 +55,12 @@ void Plug::handleEvent(const VstEvent& event) {
 
 void Plug::handleController(int32_t key, int32_t value) {
   const int c = key & 0x7F;
+  // An NRPN select (99, 98) addresses another device's parameters: data entry means nothing to us until 101 or 100
+  // select a registered parameter again. Neither is ever learnt or routed.
+  if (c == 99 || c == 98) {
+    rpnNumber_ = kNullRpn;
+    return;
+  }
   if (ignoredController(c)) return;
   switch (c) {
     case 100: rpnNumber_ = (rpnNumber_ & 0x3F80) | value; return;

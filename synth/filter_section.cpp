@@ -1,6 +1,7 @@
 // FilterSection: per output sample the control path, five ladder ticks, decimation, high-passes and amplifier.
 #include "synth/filter_section.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace Synth {
@@ -15,6 +16,9 @@ constexpr double kSmootherHz = 50.0;
 // with Q about 0.557, so a jump of the cutoff law settles without ringing into the ladder's tuning.
 constexpr double kCutoffSmootherRadPerS = 125663.59999999999;
 constexpr double kCutoffSmootherDamping = 0.8976660981931446;
+// That corner reaches the tick rate's Nyquist at 8 kHz. Below it the corner stays where it is at 8 kHz (just
+// under Nyquist): past Nyquist the low-pass folds into a filter that blows up or passes nothing.
+constexpr double kCutoffSmootherMaxAngle = kCutoffSmootherRadPerS * (1.0 / (5.0 * 8000.0));
 // The output's coupling high-passes, in rad/s: 5 Hz before the amplifier and 60 Hz after it.
 constexpr double kHighPass1RadPerS = 31.4159;
 constexpr double kHighPass2RadPerS = 376.9908;
@@ -58,7 +62,7 @@ void FilterSection::prepare(double sampleRate) {
   const double t = std::tan(kSmootherHz * M_PI / sampleRate);
   smoothC_ = (t - 1.0) / (t + 1.0);
   smoothB_ = 0.5 * std::sqrt((smoothC_ + 2.0) * smoothC_ + 1.0);
-  const double w = kCutoffSmootherRadPerS * T;
+  const double w = std::min(kCutoffSmootherRadPerS * T, kCutoffSmootherMaxAngle);
   const double alpha = kCutoffSmootherDamping * std::sin(w);
   const double n = 1.0 / (1.0 + alpha);
   cutoffK_.a1 = -2.0 * std::cos(w) * n;

@@ -23,14 +23,17 @@ double testSignal(KernelShape shape, int32_t i) {
   return 32.0 * (1.0 / 12.0 - v / 2.0 + v * v / 2.0);
 }
 
+// The process-wide tables below are made once and never freed: a host may call exit() while its audio thread still
+// renders, and static destructors would pull the tables from under it. They stay reachable until the very end.
+
 // The window is the same for every table: computed once per process.
 const std::vector<double>& window() {
-  static const std::vector<double> w = [] {
-    std::vector<double> v((size_t)kKernelSize);
-    for (int32_t i = 0; i < kKernelSize; ++i) v[(size_t)i] = nuttall(i * kWindowStep);
+  static const std::vector<double>* const w = [] {
+    auto* v = new std::vector<double>((size_t)kKernelSize);
+    for (int32_t i = 0; i < kKernelSize; ++i) (*v)[(size_t)i] = nuttall(i * kWindowStep);
     return v;
   }();
-  return w;
+  return *w;
 }
 
 // Keeps only what lies above about b cycles per tick: the lowest bins go, a raised-cosine ramp follows.
@@ -76,7 +79,7 @@ struct StepAndCorner {
 };
 
 const StepAndCorner& stepAndCorner() {
-  static const std::unique_ptr<StepAndCorner> tables = std::make_unique<StepAndCorner>();
+  static const StepAndCorner* const tables = new StepAndCorner;
   return *tables;
 }
 
@@ -86,6 +89,17 @@ struct SoftStepEntry {
 };
 
 constexpr size_t kSoftStepRatesKept = 4;
+
+// The soft-step tables of the most recent rates, with the lock that guards them.
+struct SoftStepCache {
+  std::mutex mutex;
+  std::vector<SoftStepEntry> kept;
+};
+
+SoftStepCache& softStepCache() {
+  static SoftStepCache* const cache = new SoftStepCache;
+  return *cache;
+}
 
 }  // namespace
 
@@ -108,9 +122,9 @@ const KernelTable& stepKernel() { return stepAndCorner().step; }
 const KernelTable& cornerKernel() { return stepAndCorner().corner; }
 
 std::shared_ptr<const KernelTable> softStepKernel(double sampleRate) {
-  static std::mutex mutex;
-  static std::vector<SoftStepEntry> kept;
-  std::lock_guard<std::mutex> lock(mutex);
+  SoftStepCache& cache = softStepCache();
+  std::vector<SoftStepEntry>& kept = cache.kept;
+  std::lock_guard<std::mutex> lock(cache.mutex);
   for (const SoftStepEntry& entry : kept)
     if (entry.sampleRate == sampleRate) return entry.table;
   auto table = std::make_shared<KernelTable>();

@@ -28,7 +28,7 @@ TEST(Instrument, ParameterTableAndDefaults) {
     EXPECT_STREQ(k.param(i).label, labels[i]);
     EXPECT_EQ(k.param(i).defaultValue, 0.5f);
     EXPECT_EQ(k.param(i).value, 0.5f);
-    EXPECT_EQ(k.param(i).flags, 0);
+    EXPECT_EQ(k.param(i).flags, i == kTune ? PlugCore::kParamCentered : 0);  // a controller at 64 gives 0.5
     EXPECT_EQ(k.param(i).controllerKey, -1);
   }
   for (int32_t p = 0; p < 8; ++p) {

@@ -64,10 +64,18 @@ TEST_F(Midi, PitchBendUsesTheRpn0Range) {
   EXPECT_NEAR(plug.bendSemitones(), 0.0, 1e-3);
 }
 
-TEST_F(Midi, ProgramChangeWrapsAndTellsTheHost) {
+TEST_F(Midi, ProgramChangeWrapsAndTellsTheHostFromItsOwnSide) {
   int before = Fake::hostLog().updateDisplay;
-  send({{0xC0, 10, 0}});
-  EXPECT_EQ(plug.currentProgram(), 2);
+  send({{0xC0, 10, 0}, {0xC0, 3, 0}});
+  EXPECT_EQ(plug.currentProgram(), 3);
+  // Never from inside processing, nor at the next event list: at the next call from the host's own side, once.
+  EXPECT_EQ(Fake::hostLog().updateDisplay, before);
+  AEffect* e = plug.getAeffect();
+  Fake::EventList none;
+  e->dispatcher(e, effProcessEvents, 0, 0, none.get(), 0);
+  EXPECT_EQ(Fake::hostLog().updateDisplay, before);
+  e->dispatcher(e, effEditIdle, 0, 0, nullptr, 0);
+  e->dispatcher(e, effGetProgram, 0, 0, nullptr, 0);
   EXPECT_EQ(Fake::hostLog().updateDisplay, before + 1);
 }
 
