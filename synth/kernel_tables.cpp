@@ -2,6 +2,7 @@
 #include "synth/kernel_tables.h"
 
 #include <cmath>
+#include <memory>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -23,17 +24,14 @@ double testSignal(KernelShape shape, int32_t i) {
   return 32.0 * (1.0 / 12.0 - v / 2.0 + v * v / 2.0);
 }
 
-// The process-wide tables below are made once and never freed: a host may call exit() while its audio thread still
-// renders, and static destructors would pull the tables from under it. They stay reachable until the very end.
-
 // The window is the same for every table: computed once per process.
 const std::vector<double>& window() {
-  static const std::vector<double>* const w = [] {
-    auto* v = new std::vector<double>((size_t)kKernelSize);
-    for (int32_t i = 0; i < kKernelSize; ++i) (*v)[(size_t)i] = nuttall(i * kWindowStep);
+  static const std::vector<double> w = [] {
+    std::vector<double> v((size_t)kKernelSize);
+    for (int32_t i = 0; i < kKernelSize; ++i) v[(size_t)i] = nuttall(i * kWindowStep);
     return v;
   }();
-  return *w;
+  return w;
 }
 
 // Keeps only what lies above about b cycles per tick: the lowest bins go, a raised-cosine ramp follows.
@@ -78,28 +76,27 @@ struct StepAndCorner {
   }
 };
 
-const StepAndCorner& stepAndCorner() {
-  static const StepAndCorner* const tables = new StepAndCorner;
-  return *tables;
+// Who keeps the tables. A host may call exit() while its audio thread still renders, and the static destructors
+// then run under it: so the step and corner tables belong to the process-wide holder and also to every soft-step
+// table handed out, which each prepared oscillator keeps for as long as it lives. They go only with their last
+// holder: never while an instance renders, and with the library when it unloads after its last instance.
+std::shared_ptr<const StepAndCorner> stepAndCorner() {
+  static const std::shared_ptr<const StepAndCorner> tables = std::make_shared<const StepAndCorner>();
+  return tables;
 }
+
+// A soft-step table and what the oscillator holding it reads besides.
+struct SoftStep {
+  KernelTable table;
+  std::shared_ptr<const StepAndCorner> stepAndCorner;
+};
 
 struct SoftStepEntry {
   double sampleRate;
-  std::shared_ptr<const KernelTable> table;
+  std::shared_ptr<const SoftStep> softStep;
 };
 
 constexpr size_t kSoftStepRatesKept = 4;
-
-// The soft-step tables of the most recent rates, with the lock that guards them.
-struct SoftStepCache {
-  std::mutex mutex;
-  std::vector<SoftStepEntry> kept;
-};
-
-SoftStepCache& softStepCache() {
-  static SoftStepCache* const cache = new SoftStepCache;
-  return *cache;
-}
 
 }  // namespace
 
@@ -117,21 +114,22 @@ void buildKernelTable(KernelShape shape, double b, KernelTable& out) {
   windowAndStore(data, false, out);
 }
 
-const KernelTable& stepKernel() { return stepAndCorner().step; }
+const KernelTable& stepKernel() { return stepAndCorner()->step; }
 
-const KernelTable& cornerKernel() { return stepAndCorner().corner; }
+const KernelTable& cornerKernel() { return stepAndCorner()->corner; }
 
 std::shared_ptr<const KernelTable> softStepKernel(double sampleRate) {
-  SoftStepCache& cache = softStepCache();
-  std::vector<SoftStepEntry>& kept = cache.kept;
-  std::lock_guard<std::mutex> lock(cache.mutex);
+  static std::mutex mutex;
+  static std::vector<SoftStepEntry> kept;
+  std::lock_guard<std::mutex> lock(mutex);
   for (const SoftStepEntry& entry : kept)
-    if (entry.sampleRate == sampleRate) return entry.table;
-  auto table = std::make_shared<KernelTable>();
-  buildKernelTable(KernelShape::Step, 1000.0 / (5.0 * sampleRate), *table);
+    if (entry.sampleRate == sampleRate) return {entry.softStep, &entry.softStep->table};
+  auto softStep = std::make_shared<SoftStep>();
+  softStep->stepAndCorner = stepAndCorner();
+  buildKernelTable(KernelShape::Step, 1000.0 / (5.0 * sampleRate), softStep->table);
   if (kept.size() == kSoftStepRatesKept) kept.erase(kept.begin());
-  kept.push_back({sampleRate, table});
-  return table;
+  kept.push_back({sampleRate, softStep});
+  return {softStep, &softStep->table};
 }
 
 }  // namespace Synth

@@ -24,7 +24,8 @@ void buildKernelTable(KernelShape shape, double b, KernelTable& out);
 const KernelTable& stepKernel();
 const KernelTable& cornerKernel();
 // The soft-step table for a sample rate (b = 1000 / (5 fs)), built once per rate and kept while the process
-// runs (only the most recent few rates are held).
+// runs (only the most recent few rates are held). Whoever holds one also keeps the step and corner tables: they
+// outlive every prepared oscillator, even through the static destructors of a process that exits under it.
 std::shared_ptr<const KernelTable> softStepKernel(double sampleRate);
 
 // The four-term Nuttall window at angle theta: 0.355768 - 0.487396 cos 2t + 0.144232 cos 4t - 0.012604 cos 6t.
