@@ -10,6 +10,7 @@
 #include "gui/winwrapper.h"
 #include "platform/dialogs.h"
 #include "render/gl/gl_device.h"
+#include "render/gl/x11_errors.h"
 
 namespace Lattice {
 
@@ -53,7 +54,7 @@ void X11Window::create(Window parent, int width, int height) {
   // Our own connection: the host's may be absent, or owned by another thread.
   display = openConnection();
   if (!display) return;
-  adoptErrorsOf(display);
+  VexBlit::adoptXErrors(display);  // errors of our own connection never reach the host
   Bool detectable = False;
   XkbSetDetectableAutoRepeat(display, True, &detectable);  // held keys repeat presses only, as on Windows
   doubleClickMs = desktopDoubleClickTime(display);
@@ -66,7 +67,7 @@ void X11Window::create(Window parent, int width, int height) {
   int depth = gl ? gl->depth : DefaultDepth(display, screen);
   if (gl) XFree(gl);
   XSync(display, False);
-  int errorsBefore = errorsSeenOn(display);
+  int errorsBefore = VexBlit::xErrorsSeenOn(display);
   colormap = XCreateColormap(display, RootWindow(display, screen), visual, AllocNone);
   XSetWindowAttributes attributes{};
   attributes.colormap = colormap;
@@ -82,7 +83,7 @@ void X11Window::create(Window parent, int width, int height) {
   }
   XMapWindow(display, window);
   XSync(display, False);
-  if (errorsSeenOn(display) != errorsBefore) {  // the parent id was no window
+  if (VexBlit::xErrorsSeenOn(display) != errorsBefore) {  // the parent id was no window
     XDestroyWindow(display, window);
     XSync(display, False);
     window = 0;
@@ -98,7 +99,7 @@ X11Window::~X11Window() {
   if (colormap) XFreeColormap(display, colormap);
   // Answers to everything sent so far arrive while the connection is still ours to swallow errors of.
   XSync(display, False);
-  releaseErrorsOf(display);
+  VexBlit::releaseXErrors(display);
   parkConnection(display);
 }
 

@@ -89,10 +89,4 @@ Display* openConnection();
 // Hands back an editor's connection once its windows are destroyed; it stays open for the next editor.
 void parkConnection(Display* display);
 
-// Errors of the editors' own connections are swallowed; every other one goes to the handler found before.
-void adoptErrorsOf(Display* display);
-void releaseErrorsOf(Display* display);
-// Errors seen on this connection since it was adopted (for tests).
-int errorsSeenOn(Display* display);
-
 }  // namespace Lattice

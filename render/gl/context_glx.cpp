@@ -3,62 +3,14 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include <atomic>
 #include <cstring>
 
 #include "render/gl/gl_context.h"
+#include "render/gl/x11_errors.h"
 
 namespace VexBlit {
 
 namespace {
-
-// Catches X protocol errors on our own connection while the window and context are made, instead of the default
-// handler's exit. Errors of any other connection (the host's) go on to the handler that was there before. Xlib
-// calls the handler on the thread that made the failing request, so the trap in force is kept per thread.
-class XErrorTrap {
- public:
-  explicit XErrorTrap(Display* display) : display_(display), outer_(active) {
-    XSync(display_, False);
-    previous_ = XSetErrorHandler(&XErrorTrap::onError);
-    if (previous_ != &XErrorTrap::onError) chained.store(previous_);
-    active = this;
-  }
-  ~XErrorTrap() {
-    active = outer_;
-    // Put the previous handler back unless another one was installed over ours meanwhile (it chains to ours).
-    XErrorHandler current = XSetErrorHandler(previous_);
-    if (current != &XErrorTrap::onError) XSetErrorHandler(current);
-  }
-  XErrorTrap(const XErrorTrap&) = delete;
-  XErrorTrap& operator=(const XErrorTrap&) = delete;
-
-  // Waits for the server's answers and tells whether any request failed since the trap was set.
-  bool failedNow() {
-    XSync(display_, False);
-    return failed_;
-  }
-
- private:
-  static int onError(Display* display, XErrorEvent* error) {
-    for (XErrorTrap* trap = active; trap; trap = trap->outer_) {
-      if (trap->display_ == display) {
-        trap->failed_ = true;
-        return 0;
-      }
-    }
-    const XErrorHandler previous = chained.load();  // also on threads with no trap of their own
-    return previous ? previous(display, error) : 0;
-  }
-
-  static thread_local XErrorTrap* active;
-  static inline std::atomic<XErrorHandler> chained{nullptr};  // the handler in place before ours
-  Display* display_;
-  XErrorTrap* outer_;
-  XErrorHandler previous_ = nullptr;
-  bool failed_ = false;
-};
-
-thread_local XErrorTrap* XErrorTrap::active = nullptr;
 
 // clang-format off
 const int kFramebufferAttributes[] = {GLX_X_RENDERABLE, True, GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT,

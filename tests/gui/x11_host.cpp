@@ -7,6 +7,7 @@
 #include <X11/extensions/XTest.h>
 
 #include "gui/window_x11.h"
+#include "render/gl/x11_errors.h"
 
 #include <chrono>
 #include <thread>
@@ -91,7 +92,7 @@ void provokeEditorError(Lattice::Winwrapper& root) {
 
 int errorsKeptFromHost(Lattice::Winwrapper& root) {
   auto& backend = static_cast<Lattice::X11Window&>(root.backend());
-  return Lattice::errorsSeenOn(backend.connection());
+  return VexBlit::xErrorsSeenOn(backend.connection());
 }
 
 void X11Host::showParent(bool mapped, int width, int height) {
