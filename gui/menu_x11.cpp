@@ -1,46 +1,25 @@
 // The X11 popup menu: an override-redirect window drawn with the renderer, modal inside popup.
-#include <poll.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 #include "gui/menu.h"
 #include "gui/popup_model.h"
-#include "gui/window_x11.h"
+#include "gui/popup_x11.h"
 #include "gui/winwrapper.h"
-#include "render/gl/font.h"
-#include "render/gl/gl_device.h"
 
 namespace Lattice {
 
 namespace {
 
-// The panel's colours.
-constexpr uint32_t kBack = 0xFF2A2D33;
-constexpr uint32_t kFrame = 0xFF7D8D94;
-constexpr uint32_t kText = 0xC9D1D5;
-constexpr uint32_t kDisabledText = 0x5C646A;
-constexpr uint32_t kHighlight = 0xFFEC7056;
-constexpr uint32_t kHighlightText = 0x1E2024;
-constexpr uint32_t kSeparator = 0xFF454A52;
-constexpr float kFontSize = 10;
+using namespace PopupPalette;
+
 constexpr float kBaseline = 13;  // from the top of a row
 
-constexpr long kPointerMask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask | LeaveWindowMask;
-
-void fill(VexBlit::Context& context, float x, float y, float w, float h, uint32_t colour) {
-  VexBlit::Quad quad;
-  VexBlit::initQuad(quad, colour, x, y, w, h, 0, 0);
-  VexBlit::drawQuad(context, quad);
-}
-
-class X11Menu final : public Menu, private VexBlit::Scene {
+class X11Menu final : public Menu, private X11Popup {
  public:
-  X11Menu(X11Window& backend, Control* listener) : backend(backend), listener(listener) {}
-  ~X11Menu() override { close(); }
+  X11Menu(X11Window& backend, Control* listener) : X11Popup(backend), listener(listener) {}
   void addItem(const char* text, int id, bool enabled, bool checked) override {
     model.addItem(text, id, enabled, checked);
   }
@@ -49,26 +28,14 @@ class X11Menu final : public Menu, private VexBlit::Scene {
 
  private:
   bool open(int screenX, int screenY, int alignment);
-  bool grab();
-  void run();
-  void close();
-  void handle(XEvent& event);
+  void handle(XEvent& event) override;
   void onKey(XKeyEvent& event);
   void choose(int index);
   void draw(VexBlit::Context& context) override;
   void drawItem(VexBlit::Context& context, const PopupItem& item, bool lit);
 
-  X11Window& backend;
   Control* listener;
   PopupModel model;
-  Display* display = nullptr;
-  Window window = 0;
-  Window drawable = 0;
-  VexBlit::GLDevicePtr device;
-  std::unique_ptr<VexBlit::Font> font;  // declared after the device: goes first
-  bool grabbed = false;
-  bool running = false;
-  bool needsPaint = false;
   bool armed = false;  // the pointer moved or pressed over the menu: a release may choose
   bool hasChoice = false;
   int chosenId = 0;
@@ -92,23 +59,7 @@ int X11Menu::popup(int x, int y, int alignment) {
 }
 
 bool X11Menu::open(int screenX, int screenY, int alignment) {
-  display = backend.connection();
-  int screen = DefaultScreen(display);
-  XSetWindowAttributes attributes{};
-  attributes.override_redirect = True;
-  attributes.background_pixel = BlackPixel(display, screen);
-  attributes.border_pixel = 0;
-  attributes.event_mask = kPointerMask | KeyPressMask | ExposureMask;
-  window = XCreateWindow(display, RootWindow(display, screen), 0, 0, 1, 1, 0, CopyFromParent, InputOutput,
-                         CopyFromParent, CWOverrideRedirect | CWBackPixel | CWBorderPixel | CWEventMask, &attributes);
-  try {
-    device = VexBlit::createGLDevice(VexBlit::NativeWindow{display, uintptr_t(window)});
-  } catch (const VexBlit::Exception&) {
-    return false;
-  }
-  drawable = Window(device->nativeContext().drawableHandle());
-  XSelectInput(display, drawable, ExposureMask);
-  font = VexBlit::loadFontResource(*device, "VERA", kFontSize);
+  if (!create()) return false;
   int widest = 0;
   for (const PopupItem& item : model.items) {
     float w = font ? font->measure(item.label.c_str(), int(item.label.size())) : float(item.label.size()) * 7;
@@ -116,67 +67,8 @@ bool X11Menu::open(int screenX, int screenY, int alignment) {
   }
   model.layout(widest);
   int left = 0, top = 0;
-  placePopup(screenX, screenY, alignment, model.width, model.height, DisplayWidth(display, screen),
-             DisplayHeight(display, screen), left, top);
-  XMoveResizeWindow(display, window, left, top, unsigned(model.width), unsigned(model.height));
-  XMapRaised(display, window);
-  XSync(display, False);
-  backend.menuActive = true;
-  if (!grab()) return false;
-  needsPaint = true;
-  return true;
-}
-
-bool X11Menu::grab() {
-  // The window may take a moment to become viewable; a grab another client holds is not waited out long.
-  for (int attempt = 0; attempt < 20 && !grabbed; ++attempt) {
-    grabbed = XGrabPointer(display, window, False, kPointerMask, GrabModeAsync, GrabModeAsync, None, None,
-                           CurrentTime) == GrabSuccess;
-    if (!grabbed) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  if (grabbed) XGrabKeyboard(display, window, False, GrabModeAsync, GrabModeAsync, CurrentTime);
-  return grabbed;
-}
-
-void X11Menu::run() {
-  running = true;
-  ++backend.busy;
-  while (running && !backend.closing()) {
-    while (running && XPending(display) > 0) {
-      XEvent event;
-      XNextEvent(display, &event);
-      if (event.xany.window == window || event.xany.window == drawable) handle(event);
-      else backend.dispatch(event);  // the editor's own: exposures, its destruction
-    }
-    if (!running || backend.closing()) break;
-    backend.runTimer();
-    backend.paintIfAsked();
-    if (needsPaint) {
-      needsPaint = false;
-      try {
-        device->renderScene(*this);
-      } catch (const VexBlit::Exception&) {
-      }
-    }
-    pollfd wait{ConnectionNumber(display), POLLIN, 0};
-    poll(&wait, 1, 5);
-  }
-  --backend.busy;
-}
-
-void X11Menu::close() {
-  if (!display) return;
-  if (grabbed) {
-    XUngrabPointer(display, CurrentTime);
-    XUngrabKeyboard(display, CurrentTime);
-    grabbed = false;
-  }
-  font.reset();  // its atlas needs the device
-  device.reset();
-  if (window) XDestroyWindow(display, window);
-  window = drawable = 0;
-  XSync(display, False);
-  display = nullptr;
+  placePopup(screenX, screenY, alignment, model.width, model.height, screenWidth(), screenHeight(), left, top);
+  return show(left, top, model.width, model.height);
 }
 
 void X11Menu::handle(XEvent& event) {
@@ -244,8 +136,8 @@ void X11Menu::draw(VexBlit::Context& context) {
   {
     VexBlit::Shader shader(context, VexBlit::Blend::Off, VexBlit::Combine::Colour, nullptr, nullptr);
     float b = PopupModel::kBorder;
-    fill(context, 0, 0, float(model.width), float(model.height), kFrame);
-    fill(context, b, b, float(model.width) - 2 * b, float(model.height) - 2 * b, kBack);
+    fillRect(context, 0, 0, float(model.width), float(model.height), kFrame);
+    fillRect(context, b, b, float(model.width) - 2 * b, float(model.height) - 2 * b, kBack);
   }
   for (size_t i = 0; i < model.items.size(); ++i) drawItem(context, model.items[i], int(i) == model.highlighted);
 }
@@ -257,11 +149,11 @@ void X11Menu::drawItem(VexBlit::Context& context, const PopupItem& item, bool li
   {
     VexBlit::Shader shader(context, VexBlit::Blend::Off, VexBlit::Combine::Colour, nullptr, nullptr);
     if (item.separator) {
-      fill(context, left + 4, top + float(item.height / 2), width - 8, 1, kSeparator);
+      fillRect(context, left + 4, top + float(item.height / 2), width - 8, 1, kSeparator);
       return;
     }
-    if (lit) fill(context, left, top, width, float(item.height), kHighlight);
-    if (item.checked) fill(context, left + 6, top + 6, 6, 6, 0xFF000000u | text);  // the check mark
+    if (lit) fillRect(context, left, top, width, float(item.height), kHighlight);
+    if (item.checked) fillRect(context, left + 6, top + 6, 6, 6, 0xFF000000u | text);  // the check mark
   }
   if (!font) return;
   float x = left + PopupModel::kMarkColumn, baseline = top + kBaseline;
@@ -271,8 +163,8 @@ void X11Menu::drawItem(VexBlit::Context& context, const PopupItem& item, bool li
   float from = font->measure(item.label.c_str(), item.mnemonic);
   float letter = font->measure(item.label.c_str() + item.mnemonic, 1);
   VexBlit::Shader shader(context, VexBlit::Blend::Off, VexBlit::Combine::Colour, nullptr, nullptr);
-  fill(context, x + from, baseline + font->underlinePosition, letter, std::max(1.0f, font->underlineThickness),
-       0xFF000000u | text);
+  fillRect(context, x + from, baseline + font->underlinePosition, letter, std::max(1.0f, font->underlineThickness),
+           0xFF000000u | text);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@ bool show(BoxKind kind, const char* caption, const char* text) {
 }  // namespace
 
 void setMessageBoxSeam(MessageBoxSeam seam) { g_seam.store(seam); }
+bool boxesReachSomeone() { return g_seam.load() != nullptr || nativeBoxesAvailable(); }
 void showError(const char* caption, const char* text) { show(BoxKind::Error, caption, text); }
 void showWarning(const char* caption, const char* text) { show(BoxKind::Warning, caption, text); }
 bool askYesNo(const char* caption, const char* text) { return show(BoxKind::YesNo, caption, text); }

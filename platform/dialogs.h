@@ -18,7 +18,12 @@ bool askOkCancel(const char* caption, const char* text);
 using MessageBoxSeam = bool (*)(BoxKind kind, const char* caption, const char* text);
 void setMessageBoxSeam(MessageBoxSeam seam);
 
-// The backend's real box (one per OS).
+// Whether the boxes above reach someone who can answer: the test seam, or the system's own boxes. Where they do
+// not, a window of ours asks in its own way rather than take the safe answer for the person's.
+bool boxesReachSomeone();
+
+// The backend's real box (one per OS), and whether it can be shown now (on Linux: a display and a dialog program).
 bool nativeMessageBox(BoxKind kind, const char* caption, const char* text);
+bool nativeBoxesAvailable();
 
 }  // namespace Platform

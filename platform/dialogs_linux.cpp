@@ -1,12 +1,16 @@
 // Linux message boxes: a line on stderr always, and a real dialog through zenity or kdialog when a display exists.
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "platform/dialogs.h"
+
+extern char** environ;
 
 namespace Platform {
 namespace {
@@ -26,16 +30,23 @@ bool onPath(const char* program) {
   return false;
 }
 
-// Runs the dialog program without a shell, so the texts need no quoting; returns its exit status or -1.
+bool displayNamed() {
+  const char* display = std::getenv("DISPLAY");
+  return display && *display;
+}
+
+// Runs the dialog program without a shell, so the texts need no quoting, and waits for that one child; returns its
+// exit status or -1. posix_spawnp, not fork: a host's process may be large and many-threaded, and forking it to run
+// one program copies its page tables and runs code in a child that holds copies of other threads' locks.
 int runDialog(const char* const* argv) {
-  pid_t pid = fork();
-  if (pid < 0) return -1;
-  if (pid == 0) {
-    execvp(argv[0], const_cast<char* const*>(argv));
-    _exit(127);
-  }
+  pid_t pid = 0;
+  if (posix_spawnp(&pid, argv[0], nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) return -1;
   int status = 0;
-  if (waitpid(pid, &status, 0) < 0 || !WIFEXITED(status)) return -1;
+  pid_t done = 0;
+  do {
+    done = waitpid(pid, &status, 0);
+  } while (done < 0 && errno == EINTR);
+  if (done != pid || !WIFEXITED(status)) return -1;
   return WEXITSTATUS(status);
 }
 
@@ -63,10 +74,11 @@ int kdialog(BoxKind kind, const char* caption, const char* text) {
 
 }  // namespace
 
+bool nativeBoxesAvailable() { return displayNamed() && (onPath("zenity") || onPath("kdialog")); }
+
 bool nativeMessageBox(BoxKind kind, const char* caption, const char* text) {
   std::fprintf(stderr, "Koralin: %s: %s\n", caption, text);
-  const char* display = std::getenv("DISPLAY");
-  if (!display || !*display) return false;
+  if (!displayNamed()) return false;
   int status = -1;
   if (onPath("zenity")) status = zenity(kind, caption, text);
   else if (onPath("kdialog")) status = kdialog(kind, caption, text);

@@ -24,4 +24,6 @@ bool nativeMessageBox(BoxKind kind, const char* caption, const char* text) {
   return false;
 }
 
+bool nativeBoxesAvailable() { return true; }
+
 }  // namespace Platform
