@@ -2,6 +2,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <atomic>
+#include <string>
+
 #include "platform/files.h"
 
 namespace Platform {
@@ -84,8 +87,16 @@ ReadResult readWholeFile(const std::string& path, size_t maxSize, std::vector<un
 }
 
 bool writeFileReplacing(const std::string& path, const void* data, size_t size) {
-  const std::string temp = path + ".tmp";
-  FileHandle file(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  // A temporary file of its own (CREATE_NEW, named by the process and a count): two saves at once never share one.
+  static std::atomic<unsigned> counter{0};
+  std::string temp;
+  HANDLE created = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < 100 && created == INVALID_HANDLE_VALUE; ++attempt) {
+    temp = path + "." + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter.fetch_add(1)) + ".tmp";
+    created = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (created == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return false;
+  }
+  FileHandle file(created);
   if (!file.valid()) return false;
   bool ok = writeAll(file.get(), static_cast<const unsigned char*>(data), size);
   ok = FlushFileBuffers(file.get()) && ok;

@@ -1,11 +1,18 @@
 // Factory settings and the per-user defaults file, in a temporary config folder.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <atomic>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <string>
+#include <thread>
 
 #include "recording_host.h"
 
@@ -30,6 +37,12 @@ class Defaults : public ::testing::Test {
   std::vector<uint8_t> read(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+  }
+  static std::vector<std::string> namesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
   }
   std::string dir;
 };
@@ -102,20 +115,56 @@ TEST_F(Defaults, MissingOrOversizedFileIsIgnoredSilently) {
   EXPECT_EQ(plug.getParameter(0), 0.0f);
 }
 
-TEST_F(Defaults, AFailedSaveLeavesThePreviousFileWhole) {
+TEST_F(Defaults, AFailedSaveLeavesThePreviousFileWholeAndNothingBeside) {
   Fake::TestPlug a(1, 2, 2);
   a.saveUserDefaults();
   std::vector<uint8_t> before = read(file());
   ASSERT_FALSE(before.empty());
-  // Block the temporary file's place so the write cannot happen.
-  fs::create_directory(file().string() + ".tmp");
+  // A disk that takes no more than a few bytes of a file: the write fails part-way.
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit tiny = saved;
+  tiny.rlim_cur = 16;
+  void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
   a.setParameter(0, 1.0f);
   a.saveUserDefaults();
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
   EXPECT_EQ(read(file()), before);
   EXPECT_EQ(a.param(0).defaultValue, 0.5f);  // the defaults did not move either
-  fs::remove(file().string() + ".tmp");
+  EXPECT_EQ(namesIn(file().parent_path()), std::vector<std::string>{"TestPlug.defaults"});
   a.saveUserDefaults();
   EXPECT_NE(read(file()), before);
+}
+
+TEST_F(Defaults, SavesAtOnceNeverMixTheirFiles) {
+  // Two instances (two editors, or two hosts) save different defaults at the same moment, again and again: every
+  // file another instance reads meanwhile is one of the two, whole.
+  Fake::BoxRecorder boxes;  // a cut or mixed file would show "Chunk appears corrupted" on loading
+  Fake::TestPlug a(1, 2, 2), b(1, 2, 2), reader(1, 2, 2);
+  a.setParameter(0, 0.25f);
+  b.setParameter(0, 0.75f);
+  a.saveUserDefaults();
+  std::atomic<int> saving{2};
+  auto saveOften = [&saving](Fake::TestPlug& plug) {
+    for (int i = 0; i < 300; ++i) plug.saveUserDefaults();
+    --saving;
+  };
+  std::thread first(saveOften, std::ref(a)), second(saveOften, std::ref(b));
+  int reads = 0, strange = 0;
+  while (saving > 0) {
+    reader.loadUserDefaults();
+    const float v = reader.getParameter(0);
+    strange += v != 0.25f && v != 0.75f;
+    ++reads;
+  }
+  first.join();
+  second.join();
+  EXPECT_GT(reads, 0);
+  EXPECT_EQ(strange, 0);
+  EXPECT_TRUE(boxes.boxes().empty()) << boxes.boxes().front().text;
+  EXPECT_EQ(namesIn(file().parent_path()), std::vector<std::string>{"TestPlug.defaults"});
 }
 
 }  // namespace

@@ -112,7 +112,17 @@ TEST_F(WinEntry, DefaultsAreSavedInTheUsersApplicationDataAndLoadedByTheNextInst
   first->setParameter(first, 2, 0.25f);
   plug->saveUserDefaults();
   EXPECT_NE(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
-  EXPECT_EQ(GetFileAttributesA((path + ".tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+  // Nothing but the defaults file: the temporary one it was written as is gone.
+  WIN32_FIND_DATAA found{};
+  HANDLE search = FindFirstFileA((folder + "\\*.*").c_str(), &found);
+  int files = 0;
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      files += (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  EXPECT_EQ(files, 1);
   closeEffect(first);
 
   AEffect* second = PlugCore::pluginEntry(hostCallback);

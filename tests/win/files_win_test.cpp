@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,20 @@
 namespace {
 
 bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// The plain files of a folder, by name, sorted: what a write left behind.
+std::vector<std::string> filesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found{};
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 // A fresh folder under the user's temporary folder, removed with its files afterwards.
 class Win32Files : public ::testing::Test {
@@ -55,7 +70,7 @@ TEST_F(Win32Files, WritesReplaceWholeFilesAndLeaveNoTemporaryBehind) {
   std::vector<unsigned char> read;
   ASSERT_EQ(Platform::readWholeFile(path, 1048576, read), Platform::ReadResult::Ok);
   EXPECT_EQ(read, second);
-  EXPECT_FALSE(exists(path + ".tmp"));
+  EXPECT_EQ(filesIn(folder), std::vector<std::string>{"a.bin"}) << "a temporary file was left behind";
   ASSERT_TRUE(Platform::writeFileReplacing(path, nullptr, 0));
   ASSERT_EQ(Platform::readWholeFile(path, 1048576, read), Platform::ReadResult::Ok);
   EXPECT_TRUE(read.empty());
@@ -74,7 +89,7 @@ TEST_F(Win32Files, AFailedReplaceKeepsTheOldFile) {
   std::vector<unsigned char> read;
   ASSERT_EQ(Platform::readWholeFile(path, 1048576, read), Platform::ReadResult::Ok);
   EXPECT_EQ(read, std::vector<unsigned char>(old, old + 3));
-  EXPECT_FALSE(exists(path + ".tmp"));
+  EXPECT_EQ(filesIn(folder), std::vector<std::string>{"a.bin"}) << "a temporary file was left behind";
   EXPECT_FALSE(Platform::writeFileReplacing(folder + "\\missing\\x.bin", old, sizeof(old)));
 }
 
