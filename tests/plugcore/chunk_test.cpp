@@ -1,7 +1,11 @@
 // Programs and the state chunk: exact bytes, every load error, the other-product question, round trips.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "recording_host.h"
 
@@ -25,7 +29,7 @@ Bytes header(int version = 5) { return {0x75, 0x3D, 0x8C, 0x28, (uint8_t)version
 void appendName(Bytes& b, const char* name) {
   b.push_back(4);
   char field[31] = {};
-  std::strncpy(field, name, sizeof(field));
+  std::memcpy(field, name, std::min(std::strlen(name), sizeof(field)));  // NUL-padded, not always terminated
   b.insert(b.end(), field, field + 31);
 }
 
@@ -248,6 +252,39 @@ TEST(Programs, SwitchingStoresAndRecallsValues) {
   e->dispatcher(e, effSetProgramName, 0, 0, longName, 0);
   e->dispatcher(e, effGetProgramName, 0, 0, name, 0);
   EXPECT_EQ(std::string(name), std::string(longName).substr(0, 23));
+}
+
+// While a box waits for a person, the host's other thread asks for a program name: nothing of the plug-in's may be
+// held then, or that thread waits as long as the box stays up (and a box that waits for it never closes).
+PlugCore::Plug* g_boxPlug = nullptr;
+std::atomic<int> g_boxes{0}, g_boxesWithNameRead{0};
+bool readANameMeanwhile(Platform::BoxKind kind, const char*, const char*) {
+  static std::atomic<bool> done;
+  done = false;
+  std::thread([] {
+    char name[32];
+    g_boxPlug->getProgramNameIndexed(0, 1, name);
+    done = true;
+  }).detach();
+  for (int i = 0; i < 300 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ++g_boxes;
+  g_boxesWithNameRead += done ? 1 : 0;
+  return kind == Platform::BoxKind::YesNo;  // yes, load another product's chunk
+}
+
+TEST(Chunk, BoxesAreShownWithNothingOfThePlugInHeld) {
+  Fake::TestPlug plug(1, 2, 2);
+  g_boxPlug = &plug;
+  Platform::setMessageBoxSeam(readANameMeanwhile);
+  Bytes b = header();
+  appendName(b, "OtherPlug");  // asks first
+  appendValue(b, 0, 8000);
+  b.push_back(7);  // then a problem: reported after what came before loaded
+  load(plug, b);
+  Platform::setMessageBoxSeam(nullptr);
+  EXPECT_EQ(g_boxes.load(), 2);
+  EXPECT_EQ(g_boxesWithNameRead.load(), 2);
+  EXPECT_EQ(plug.getParameter(0), 0.125f);
 }
 
 }  // namespace

@@ -207,4 +207,73 @@ TEST(Lifecycle, NoRenderingUntilPreparedForAValidConfiguration) {
   plug.suspend();
 }
 
+// An engine that goes wrong: NaN, infinities and doubles beyond a float's range at chosen samples.
+class WildPlug : public Fake::TestPlug {
+ public:
+  bool render(bool changed, const PlugCore::TransportInfo& t, double** in, double** out, int32_t frames) override {
+    Fake::TestPlug::render(changed, t, in, out, frames);
+    const double wild[] = {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+                           -std::numeric_limits<double>::infinity(), 1e300};
+    for (int32_t i = 0; i < frames && wildCalls > 0; i += 7) out[i % 2][i] = wild[(i / 7) % 4];
+    if (wildCalls > 0) --wildCalls;
+    return true;
+  }
+  int wildCalls = 0;
+};
+
+TEST(Process, NoSampleThatIsNotAFiniteNumberReachesTheHost) {
+  WildPlug plug;
+  Fake::start(plug, 64);
+  for (int entry = 0; entry < 3; ++entry) {
+    plug.wildCalls = 1;
+    const int resets = plug.resets;
+    const uint32_t silenced = plug.silencedCalls();
+    std::vector<float> l(128, 0.5f), r(128, 0.5f);
+    std::vector<double> ld(128), rd(128);
+    float* outputs[2] = {l.data(), r.data()};
+    double* outputsDouble[2] = {ld.data(), rd.data()};
+    if (entry == 0) plug.processReplacing(nullptr, outputs, 128);  // two pieces: the first goes wrong
+    if (entry == 1) plug.process(nullptr, outputs, 128);
+    if (entry == 2) plug.processDoubleReplacing(nullptr, outputsDouble, 128);
+    for (int i = 0; i < 128; ++i) {
+      const double x = entry == 2 ? ld[(size_t)i] : l[(size_t)i], y = entry == 2 ? rd[(size_t)i] : r[(size_t)i];
+      ASSERT_TRUE(std::isfinite(x) && std::isfinite(y)) << "entry " << entry << ", sample " << i;
+      // What was wild is silence (added to the host's own 0.5 on the accumulating entry), except a huge but finite
+      // double for a double host; the rest is the engine's.
+      const double base = entry == 1 ? 0.5 : 0.0;
+      const bool keptDouble = entry == 2 && (i / 7) % 4 == 3;
+      if (i < 64 && i % 7 == 0) {
+        EXPECT_EQ(i % 2 ? y : x, keptDouble ? 1e300 : base) << "entry " << entry << ", sample " << i;
+      } else if (i >= 64) {
+        EXPECT_NE(x, base) << "entry " << entry << ": the second piece is the engine's";
+      }
+    }
+    EXPECT_EQ(plug.silencedCalls(), silenced + 1);
+    EXPECT_EQ(plug.resets, resets + 1) << "the engine starts again from rest after it went wrong";
+  }
+}
+
+TEST(Process, EventsAreHeldUpToTheCapacityAndAFreshListAfterSuspendOrResume) {
+  Fake::TestPlug plug;
+  Fake::start(plug, 64);
+  Fake::EventList many, more;
+  for (int i = 0; i < PlugCore::kEventCapacity - 10; ++i) many.add(i % 64, 0x90, (uint8_t)(i % 128), 100);
+  for (int i = 0; i < 30; ++i) more.add(63, 0x80, (uint8_t)i, 0);
+  plug.processEvents(many.get());
+  plug.processEvents(more.get());  // joins the first: ten of it fit
+  Fake::run(plug, 64);
+  EXPECT_EQ(plug.notes.size(), (size_t)PlugCore::kEventCapacity);
+  EXPECT_EQ(plug.droppedEvents(), 20u);
+  EXPECT_EQ(plug.notes.back().kind, 'f');
+  // What was sent before a suspend, or between a suspend and a resume, is gone with it.
+  plug.notes.clear();
+  plug.processEvents(many.get());
+  plug.suspend();
+  plug.processEvents(more.get());
+  plug.resume();
+  Fake::run(plug, 64);
+  EXPECT_TRUE(plug.notes.empty());
+  plug.suspend();
+}
+
 }  // namespace
