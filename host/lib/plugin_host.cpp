@@ -132,6 +132,7 @@ void PluginHost::setTimeInfo(const VstTimeInfo* info) {
 
 intptr_t PluginHost::callback(AEffect*, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
   (void)ptr;
+  ++callbacks;
   switch (opcode) {
     case audioMasterVersion: return hostVersion_;
     case audioMasterAutomate: automated.emplace_back(index, opt); return 0;
@@ -140,6 +141,7 @@ intptr_t PluginHost::callback(AEffect*, int32_t opcode, int32_t index, intptr_t 
       lastTimeFilter = (int32_t)value;
       return haveTime_ ? reinterpret_cast<intptr_t>(&time_) : 0;
     case audioMasterUpdateDisplay: ++updateDisplayCalls; return 1;
+    case audioMasterGetCurrentProcessLevel: ++processLevelQueries; return 0;
     case audioMasterBeginEdit: ++beginEditCalls; return 1;
     case audioMasterEndEdit: ++endEditCalls; return 1;
     case audioMasterGetSampleRate: return (intptr_t)sampleRate_;

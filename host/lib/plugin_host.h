@@ -63,11 +63,13 @@ class PluginHost {
   void setHostVersion(intptr_t version) { hostVersion_ = version; }
 
   // What the plug-in told the host.
+  int32_t callbacks = 0;  // every callback, of any opcode
   std::vector<std::pair<int32_t, float>> automated;
   int32_t updateDisplayCalls = 0;
   int32_t beginEditCalls = 0;
   int32_t endEditCalls = 0;
   int32_t timeQueries = 0;
+  int32_t processLevelQueries = 0;
   int32_t lastTimeFilter = 0;
 
   intptr_t callback(AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);

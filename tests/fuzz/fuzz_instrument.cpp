@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 
 #include "platform/dialogs.h"
 
@@ -13,13 +14,17 @@ namespace FuzzRig {
 namespace {
 
 bool g_answer = false;
+int g_automations = 0;
+int g_displayUpdates = 0;
 
 bool answerBox(Platform::BoxKind kind, const char*, const char*) {
   return (kind == Platform::BoxKind::YesNo || kind == Platform::BoxKind::OkCancel) && g_answer;
 }
 
-// A host with no transport that takes automation and display updates without a word.
+// A host with no transport that counts automation and display updates.
 intptr_t VSTCALLBACK silentHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
+  if (opcode == audioMasterAutomate) ++g_automations;
+  if (opcode == audioMasterUpdateDisplay) ++g_displayUpdates;
   return opcode == audioMasterVersion ? kVstVersion : 0;
 }
 
@@ -47,6 +52,9 @@ intptr_t FuzzInstrument::dispatch(int32_t opcode, int32_t index, intptr_t value,
 }
 
 void FuzzInstrument::answerQuestions(bool yes) { g_answer = yes; }
+
+int FuzzInstrument::takeAutomations() { return std::exchange(g_automations, 0); }
+int FuzzInstrument::takeDisplayUpdates() { return std::exchange(g_displayUpdates, 0); }
 
 Bytes FuzzInstrument::getChunk(bool preset) {
   void* data = nullptr;

@@ -36,6 +36,10 @@ class FuzzInstrument {
   // Plays a note from the first frame and renders one block of float output, as processReplacing gives it.
   void playBlock(int32_t note, int32_t velocity, std::vector<float>& left, std::vector<float>& right);
 
+  // What the host was told since the last call: automation calls, and display updates.
+  static int takeAutomations();
+  static int takeDisplayUpdates();
+
  private:
   AEffect* effect_ = nullptr;
 };

@@ -108,10 +108,21 @@ TEST(RealTime, AudioThreadEntryPointsNeitherAllocateNorLockNorWait) {
   auto script = std::make_unique<Script>();
   playScript(host, *script);  // the warm-up: whatever is made once is made now
 
+  host.dispatch(effEditIdle);  // whatever the warm-up left for the host to redisplay
+  const int32_t callbacksBefore = host.callbacks;
+  const int32_t askedBefore = host.timeQueries + host.processLevelQueries;
+  const int32_t displayUpdatesBefore = host.updateDisplayCalls;
   rtWatchBegin();
   for (int pass = 0; pass < 20; ++pass) playScript(host, *script);
   const RtWatchReport audio = rtWatchEnd();
   EXPECT_TRUE(script->finite) << "a processing call gave a sample that is not finite";
+  // The audio thread asks the host for time info (or the process level) and nothing else: the program changes it
+  // played are told to the host once, by the next call from the host's own side.
+  EXPECT_EQ(host.callbacks - callbacksBefore, host.timeQueries + host.processLevelQueries - askedBefore)
+      << "host callbacks other than audioMasterGetTime from the audio thread";
+  EXPECT_EQ(host.updateDisplayCalls, displayUpdatesBefore);
+  host.dispatch(effGetProgram);
+  EXPECT_EQ(host.updateDisplayCalls, displayUpdatesBefore + 1);
 
   // The watch itself: suspending, a new block size and resuming allocate (prepare) and take the process lock.
   rtWatchBegin();

@@ -1,7 +1,7 @@
-// Two threads on one instrument, as hosts do it: the audio thread renders with notes, controllers, program changes
-// and learn while the user-interface thread sets and reads parameters, switches and renames programs, moves chunks
-// and the defaults file. Run under ThreadSanitizer it proves the thread contract; anywhere it checks that the state
-// both threads leave behind is whole.
+// Three threads on one instrument, as hosts do it: the audio thread renders with notes, controllers, program changes
+// and learn while the user-interface thread sets and reads parameters, switches, renames and reads programs, moves
+// chunks and the defaults file, and the editor's thread runs the defaults menu's actions. Run under ThreadSanitizer it
+// proves the thread contract; anywhere it checks that the state both threads leave behind is whole.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -131,13 +131,28 @@ TEST(PlugThreads, AudioAndUserInterfaceThreadsTogetherLeaveAWholeState) {
     }
   });
 
+  // The editor's thread: the defaults menu's actions, which rewrite every program name and value, while the host's
+  // thread reads the names.
+  std::atomic<long> editorActions{0};
+  std::thread editorThread([&] {
+    std::mt19937 random(3);
+    while (!stop.load()) {
+      switch (random() % 3) {
+        case 0: plug->loadFactorySettings(); break;
+        case 1: plug->loadUserDefaults(); break;
+        case 2: plug->saveUserDefaults(); break;
+      }
+      ++editorActions;
+    }
+  });
+
   std::mt19937 random(2);
   long operations = 0;
   std::vector<uint8_t> savedBank;
   char text[256];
   while (std::chrono::steady_clock::now() < until) {
     const int32_t index = (int32_t)(random() % 7);
-    switch (random() % 12) {
+    switch (random() % 13) {
       case 0: effect->setParameter(effect, index, (float)(random() % 1001) / 1000.0f); break;
       case 1: EXPECT_TRUE(onGrid(effect->getParameter(effect, index))); break;
       case 2:
@@ -169,11 +184,20 @@ TEST(PlugThreads, AudioAndUserInterfaceThreadsTogetherLeaveAWholeState) {
       case 9: plug->setNotify(random() % 2 ? &learn : nullptr); break;
       case 10: plug->saveUserDefaults(); break;
       case 11: plug->loadUserDefaults(); break;
+      case 12:
+        for (int32_t p = 0; p < effect->numPrograms; ++p) {
+          std::memset(text, 'x', sizeof(text));
+          EXPECT_EQ(dispatch(effGetProgramNameIndexed, p, 0, text), 1);
+          EXPECT_LE(strnlen(text, sizeof(text)), 23u);
+        }
+        break;
     }
     ++operations;
   }
   stop.store(true);
   audio.join();
+  editorThread.join();
+  EXPECT_GT(editorActions.load(), 10);
   plug->setNotify(nullptr);
 
   EXPECT_GT(blocks.load(), 20);
