@@ -1,7 +1,11 @@
-// The X11 popup menu with real input: keys, pointer, disabled items, Escape, clicks outside, placement.
+// The X11 popup menu with real input: keys, pointer, disabled items, Escape, clicks outside, placement; and the
+// question box of our own where no dialog program would answer.
+#include <stdlib.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "x11_host.h"
@@ -149,6 +153,120 @@ TEST_F(X11Menu, MenuAtTheScreensCornerOpensToTheLeftAndUpwards) {
   EXPECT_EQ(x + w, parentX + 70);  // right edge at the point
   EXPECT_EQ(y + h, parentY + 70);  // flipped: bottom edge at the point
   EXPECT_TRUE(commands().empty());
+}
+
+// Asks on a left press, as the frame's menu asks before it saves or loads the defaults, and logs the answer; counts
+// the editor's timer ticks while the question is up.
+struct Asker : Probe, Lattice::ITimerController {
+  using Probe::Probe;
+  bool mouseDown(int x, int y, int button, int mods) override {
+    Probe::mouseDown(x, y, button, mods);
+    if (button != Lattice::kButtonLeft) return true;
+    asking = true;
+    const bool yes = parent->ask("Koralin",
+                                 "Saving new defaults for:\n - parameter values (current values) and "
+                                 "presets\n - MIDI mappings (current mappings)\n");
+    asking = false;
+    log.push_back(name + (yes ? ".ok" : ".cancel"));
+    ++answered;
+    return true;
+  }
+  void tick() override { ticksWhileAsking += asking ? 1 : 0; }
+  std::atomic<bool> asking{false};
+  std::atomic<int> answered{0}, ticksWhileAsking{0};
+};
+
+class X11Question : public X11Host {
+ protected:
+  void SetUp() override {
+    X11Host::SetUp();
+    if (!display) return;
+    // No dialog program on the path, and no box seam: the box can reach the person only as our own window.
+    path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    empty = std::filesystem::temp_directory_path() / ("koralin-no-dialogs-" + std::to_string(getpid()));
+    std::filesystem::create_directories(empty);
+    setenv("PATH", empty.c_str(), 1);
+    open(200, 100);
+    asker = new Asker(root, log, "asker", 20, 20, 60, 60);
+    root->startTimer(asker);
+  }
+  void TearDown() override {
+    if (display) {
+      setenv("PATH", path.c_str(), 1);
+      std::filesystem::remove_all(empty);
+    }
+    X11Host::TearDown();
+  }
+  // Clicks the asker from a thread of its own, waits for the box, then plays the script on it (x, y, w, h: where
+  // the box is on the screen).
+  void runQuestion(const std::function<void(XDisplay*, int, int, int, int)>& script) {
+    const int before = asker->answered;
+    std::thread user([&] {
+      XDisplay* input = openTestDisplay();
+      fakeMove(input, parentX + 50, parentY + 50);
+      fakeClick(input, 1);
+      int x = 0, y = 0, w = 0, h = 0;
+      bool shown = false;
+      for (int i = 0; i < 500 && !(shown = findPopup(input, x, y, w, h)); ++i) std::this_thread::sleep_for(10ms);
+      std::this_thread::sleep_for(100ms);  // drawn by now
+      if (shown) script(input, x, y, w, h);
+      for (int i = 0; i < 300 && asker->answered == before; ++i) std::this_thread::sleep_for(10ms);
+      if (asker->answered == before) fakeTap(input, "Escape");
+      closeTestDisplay(input);
+    });
+    pumpUntil([&] { return asker->answered > before; }, 10000);
+    user.join();
+  }
+  std::string path;
+  std::filesystem::path empty;
+  Asker* asker = nullptr;
+};
+
+TEST_F(X11Question, WithoutADialogProgramTheEditorAsksInAWindowOfItsOwn) {
+  uint32_t frame = 0, back = 0, okFace = 0, cancelFace = 0, cancelLit = 0;
+  int width = 0, height = 0, textPixels = 0;
+  runQuestion([&](XDisplay* input, int x, int y, int w, int h) {
+    width = w;
+    height = h;
+    // Drawn like the popup menu: its frame and background, OK lit as the default, Cancel plain, the text in lines.
+    frame = screenPixel(input, x, y + h / 2);
+    back = screenPixel(input, x + 4, y + h - 4);
+    const int buttonTop = h - 12 - 22, cancelLeft = w - 12 - 76, okLeft = cancelLeft - 8 - 76;
+    okFace = screenPixel(input, x + okLeft + 3, y + buttonTop + 3);
+    cancelFace = screenPixel(input, x + cancelLeft + 3, y + buttonTop + 3);
+    for (int i = 0; i < 200; ++i) textPixels += screenPixel(input, x + 12 + i, y + 20 + 12 + 16 + 8) != 0x2A2D33u;
+    fakeTap(input, "Tab");  // the keyboard moves the choice to Cancel
+    std::this_thread::sleep_for(150ms);
+    cancelLit = screenPixel(input, x + cancelLeft + 3, y + buttonTop + 3);
+    fakeTap(input, "Tab");
+    fakeTap(input, "Return");  // back on OK
+  });
+  EXPECT_EQ(frame, 0x7D8D94u);
+  EXPECT_EQ(back, 0x2A2D33u);
+  EXPECT_EQ(okFace, 0xEC7056u);
+  EXPECT_EQ(cancelFace, 0x454A52u);
+  EXPECT_EQ(cancelLit, 0xEC7056u);
+  EXPECT_GT(textPixels, 10) << "the second line of the text is not drawn";
+  EXPECT_GT(width, 300) << "the box is as wide as its longest line";
+  EXPECT_EQ(height, 20 + 12 + 3 * 16 + 12 + 22 + 12);  // caption, three lines, the buttons
+  EXPECT_GT(asker->ticksWhileAsking.load(), 0) << "the editor's timer stopped while the box was up";
+
+  // The pointer: Cancel and OK each answer with a click that starts and ends on them; Escape is Cancel.
+  runQuestion([](XDisplay* input, int x, int y, int w, int h) {
+    fakeMove(input, x + w - 12 - 38, y + h - 12 - 11);
+    fakeClick(input, 1);
+  });
+  runQuestion([](XDisplay* input, int x, int y, int w, int h) {
+    fakeMove(input, x + 5, y + 5);  // beside the buttons: nothing
+    fakeClick(input, 1);
+    std::this_thread::sleep_for(100ms);
+    fakeMove(input, x + w - 12 - 76 - 8 - 38, y + h - 12 - 11);
+    fakeClick(input, 1);
+  });
+  runQuestion([](XDisplay* input, int, int, int, int) { fakeTap(input, "Escape"); });
+  Log answers = only(log, "asker.");
+  std::erase_if(answers, [](const std::string& e) { return e != "asker.ok" && e != "asker.cancel"; });
+  EXPECT_EQ(answers, Log({"asker.ok", "asker.cancel", "asker.ok", "asker.cancel"}));
 }
 
 }  // namespace
