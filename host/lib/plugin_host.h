@@ -63,7 +63,7 @@ class PluginHost {
   void setHostVersion(intptr_t version) { hostVersion_ = version; }
 
   // What the plug-in told the host.
-  int32_t callbacks = 0;  // every callback, of any opcode
+  int64_t callbacks = 0;  // every callback, of any opcode
   std::vector<std::pair<int32_t, float>> automated;
   int32_t updateDisplayCalls = 0;
   int32_t beginEditCalls = 0;

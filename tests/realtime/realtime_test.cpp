@@ -109,7 +109,7 @@ TEST(RealTime, AudioThreadEntryPointsNeitherAllocateNorLockNorWait) {
   playScript(host, *script);  // the warm-up: whatever is made once is made now
 
   host.dispatch(effEditIdle);  // whatever the warm-up left for the host to redisplay
-  const int32_t callbacksBefore = host.callbacks;
+  const int64_t callbacksBefore = host.callbacks;
   const int32_t askedBefore = host.timeQueries + host.processLevelQueries;
   const int32_t displayUpdatesBefore = host.updateDisplayCalls;
   rtWatchBegin();
