@@ -208,7 +208,9 @@ class X11Question : public X11Host {
       int x = 0, y = 0, w = 0, h = 0;
       bool shown = false;
       for (int i = 0; i < 500 && !(shown = findPopup(input, x, y, w, h)); ++i) std::this_thread::sleep_for(10ms);
-      std::this_thread::sleep_for(100ms);  // drawn by now
+      // Until the box has been painted (its background shows at the bottom-left corner).
+      for (int i = 0; shown && i < 300 && screenPixel(input, x + 4, y + h - 4) != 0x2A2D33u; ++i)
+        std::this_thread::sleep_for(10ms);
       if (shown) script(input, x, y, w, h);
       for (int i = 0; i < 300 && asker->answered == before; ++i) std::this_thread::sleep_for(10ms);
       if (asker->answered == before) fakeTap(input, "Escape");
@@ -235,9 +237,11 @@ TEST_F(X11Question, WithoutADialogProgramTheEditorAsksInAWindowOfItsOwn) {
     okFace = screenPixel(input, x + okLeft + 3, y + buttonTop + 3);
     cancelFace = screenPixel(input, x + cancelLeft + 3, y + buttonTop + 3);
     for (int i = 0; i < 200; ++i) textPixels += screenPixel(input, x + 12 + i, y + 20 + 12 + 16 + 8) != 0x2A2D33u;
-    fakeTap(input, "Tab");  // the keyboard moves the choice to Cancel
-    std::this_thread::sleep_for(150ms);
-    cancelLit = screenPixel(input, x + cancelLeft + 3, y + buttonTop + 3);
+    fakeTap(input, "Tab");                                     // the keyboard moves the choice to Cancel
+    for (int i = 0; i < 300 && cancelLit != 0xEC7056u; ++i) {  // until repainted
+      std::this_thread::sleep_for(10ms);
+      cancelLit = screenPixel(input, x + cancelLeft + 3, y + buttonTop + 3);
+    }
     fakeTap(input, "Tab");
     fakeTap(input, "Return");  // back on OK
   });
