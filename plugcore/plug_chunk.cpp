@@ -60,6 +60,62 @@ void applyRecord(ScratchState& s, const ChunkRecord& record) {
   }
 }
 
+// The state a load starts from: the current one, or the defaults in every value and program (names stay); the
+// learnt controllers as they are, or none.
+ScratchState scratchOf(const ParamTable& params, const std::vector<PlugProgram>& programs, int32_t currentProgram,
+                       bool fromDefaults, bool keepMappings) {
+  ScratchState s;
+  const auto count = (size_t)params.count();
+  s.steps.resize(count);
+  s.controllers.resize(count);
+  for (size_t i = 0; i < count; ++i) {
+    const PlugParam& p = params[(int32_t)i];
+    s.steps[i] = quantize(fromDefaults ? p.defaultValue : p.value);
+    s.controllers[i] = keepMappings ? p.controllerKey.load() : kNoController;
+  }
+  s.programs.resize(programs.size());
+  for (size_t p = 0; p < programs.size(); ++p) {
+    std::memcpy(s.programs[p].name, programs[p].name, sizeof(PlugProgram::name));
+    s.programs[p].values = programs[p].snapshot();
+    if (fromDefaults)
+      for (size_t i = 0; i < count; ++i) s.programs[p].values[i] = valueOfSteps(s.steps[i]);
+  }
+  s.currentProgram = currentProgram;
+  return s;
+}
+
+// Stores a decoded state into the plug-in: every value set once, whatever the records did on the way.
+void storeScratch(const ScratchState& s, ParamTable& params, std::vector<PlugProgram>& programs) {
+  for (size_t p = 0; p < programs.size(); ++p) {
+    std::memcpy(programs[p].name, s.programs[p].name, sizeof(PlugProgram::name));
+    for (size_t i = 0; i < s.steps.size(); ++i) programs[p].values[i] = s.programs[p].values[i];
+  }
+  for (size_t i = 0; i < s.steps.size(); ++i) {
+    params.setQuantized((int32_t)i, s.steps[i]);
+    params[(int32_t)i].controllerKey = s.controllers[i];
+  }
+}
+
+// How many records may be applied: up to the first record of another product's chunk that the person (or an
+// embedding host, for them) declines.
+size_t recordsAccepted(AudioEffect& plug, const ChunkReading& reading, const char* product, bool& declined) {
+  declined = false;
+  for (size_t r = 0; r < reading.records.size(); ++r) {
+    const ChunkRecord& record = reading.records[r];
+    if (record.tag != ChunkTag::Product) continue;
+    char other[kChunkProductBytes + 1] = {};
+    std::memcpy(other, record.text, kChunkProductBytes);
+    if (std::strncmp(other, product, kChunkProductBytes) == 0) continue;
+    char question[128];
+    std::snprintf(question, sizeof(question), "Trying to load a preset for \"%s\"\nDo you want to continue?", other);
+    if (embedderTakesRefusal(plug, question) || !Platform::askYesNo(product, question)) {
+      declined = true;
+      return r;
+    }
+  }
+  return reading.records.size();
+}
+
 }  // namespace
 
 void Plug::storeCurrentIntoProgram(int32_t program) {
@@ -172,53 +228,17 @@ int32_t Plug::setChunk(void* data, int32_t byteSize, bool) {
 // record of another product's chunk that the person declines stops the load there. The person is asked, and the
 // problem shown, while the guard is free; the host hears of the change at its next dispatcher call.
 void Plug::loadState(const ChunkReading& reading, LoadStart start, LoadMappings mappings, bool storeAsDefaults) {
-  size_t usable = reading.records.size();
   bool declined = false;
-  for (size_t r = 0; r < usable; ++r) {
-    const ChunkRecord& record = reading.records[r];
-    if (record.tag != ChunkTag::Product) continue;
-    char product[kChunkProductBytes + 1] = {};
-    std::memcpy(product, record.text, kChunkProductBytes);
-    if (std::strncmp(product, name_, kChunkProductBytes) == 0) continue;
-    char question[128];
-    std::snprintf(question, sizeof(question), "Trying to load a preset for \"%s\"\nDo you want to continue?", product);
-    if (embedderTakesRefusal(*this, question) || !Platform::askYesNo(name_, question)) {
-      usable = r;
-      declined = true;
-    }
-  }
+  const size_t usable = recordsAccepted(*this, reading, name_, declined);
   // A chunk with nothing to apply (a bare header, or declined at once) leaves everything as it was.
   const bool loads = usable > 0 || start == LoadStart::Defaults;
   if (loads || storeAsDefaults) {
     ProgramsHeld held(*this);
     if (loads) {
-      ScratchState scratch;
-      const auto count = (size_t)params_.count();
-      scratch.steps.resize(count);
-      scratch.controllers.resize(count);
-      for (size_t i = 0; i < count; ++i) {
-        const PlugParam& p = params_[(int32_t)i];
-        scratch.steps[i] = quantize(start == LoadStart::Defaults ? p.defaultValue : p.value);
-        scratch.controllers[i] = mappings == LoadMappings::Keep ? p.controllerKey.load() : kNoController;
-      }
-      scratch.programs.resize(programs_.size());
-      for (size_t p = 0; p < programs_.size(); ++p) {
-        std::memcpy(scratch.programs[p].name, programs_[p].name, sizeof(PlugProgram::name));
-        scratch.programs[p].values = programs_[p].snapshot();
-        if (start == LoadStart::Defaults)
-          for (size_t i = 0; i < count; ++i) scratch.programs[p].values[i] = valueOfSteps(scratch.steps[i]);
-      }
-      scratch.currentProgram = curProgram;
+      ScratchState scratch =
+          scratchOf(params_, programs_, curProgram, start == LoadStart::Defaults, mappings == LoadMappings::Keep);
       for (size_t r = 0; r < usable; ++r) applyRecord(scratch, reading.records[r]);
-
-      for (size_t p = 0; p < programs_.size(); ++p) {
-        std::memcpy(programs_[p].name, scratch.programs[p].name, sizeof(PlugProgram::name));
-        for (size_t i = 0; i < count; ++i) programs_[p].values[i] = scratch.programs[p].values[i];
-      }
-      for (size_t i = 0; i < count; ++i) {
-        params_.setQuantized((int32_t)i, scratch.steps[i]);
-        params_[(int32_t)i].controllerKey = scratch.controllers[i];
-      }
+      storeScratch(scratch, params_, programs_);
       curProgram = scratch.currentProgram;
     }
     if (storeAsDefaults) storeDefaults();
