@@ -84,6 +84,7 @@ void FilterSection::reset() {
   cutoffFilter_ = highPass1_ = highPass2_ = Biquad();
   ladder_.reset();
   decimator_.reset();
+  resting_ = false;
 }
 
 // The decay time and the gate act once per block; a legato note changes neither envelope.
@@ -119,7 +120,7 @@ double FilterSection::cutoffScale(double octaves) {
   return std::tan(y) * fs_ * kLadderPrewarpFarads;
 }
 
-FilterSection::SampleControl FilterSection::control(const FilterControls& c) {
+FilterSection::Envelopes FilterSection::envelopes(const FilterControls& c) {
   const double b = smoothB_, k = smoothC_;
   const double as = accentSmooth_.run(c.accent, b, k);
   const double rs = resoSmooth_.run(c.reso, b, k);
@@ -136,12 +137,26 @@ FilterSection::SampleControl FilterSection::control(const FilterControls& c) {
   const double L =
       5.0 * cs - 10.0 + 2.0 * J * (1.0 - rs) + 1.5 * sweep_ * (1.0 + rs) + 5.0 * decay_ * (ms + 0.2) - 2.0 * ms;
   const double Y = gateSmooth_.run(gateLevel_, b, k);
-  return {J * J + Y, cutoffScale(L), divider1_, divider2_};
+  return {J * J + Y, L};
 }
 
 double FilterSection::finish(const double ladderOut[kDecimatorPhases], const SampleControl& s) {
   const double u = decimator_.process(ladderOut);
   return highPass2_.run(highPass1_.run(u, highPass1K_) * s.gain, highPass2K_) * kOutputGain;
+}
+
+double FilterSection::restingSample() { return highPass2_.run(0.0, highPass2K_) * kOutputGain; }
+
+FilterSection::SampleControl FilterSection::wake(const Envelopes& e) {
+  resting_ = false;
+  if (wakeChoice_.clearLadder) ladder_.reset();
+  if (wakeChoice_.clearDecimator) decimator_.reset();
+  if (wakeChoice_.clearHighPass) highPass1_ = Biquad();
+  if (wakeChoice_.settleCutoff) {
+    const double x = exp2Table(*exp2_, e.octaves) * hzScale_ * M_PI;
+    cutoffFilter_.z1 = cutoffFilter_.z2 = x / (1.0 + cutoffK_.a1 + cutoffK_.a2);
+  }
+  return tuning(e);
 }
 
 }  // namespace Synth

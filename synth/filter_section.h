@@ -60,10 +60,40 @@ class FilterSection {
     double g;       // ladder element scale
     double p1, p2;  // resonance divider conductances
   };
-  SampleControl control(const FilterControls& controls);
+  // The control path splits in two: the envelopes, smoothers and cutoff law, then the ladder's tuning from them.
+  struct Envelopes {
+    double gain;     // amplifier gain V
+    double octaves;  // the cutoff law
+  };
+  Envelopes envelopes(const FilterControls& controls);
+  SampleControl tuning(const Envelopes& e) { return {e.gain, cutoffScale(e.octaves), divider1_, divider2_}; }
+  SampleControl control(const FilterControls& controls) { return tuning(envelopes(controls)); }
   void useDivider(const SampleControl& s) { ladder_.setDivider(s.p1, s.p2); }
   double ladderTick(double tick, const SampleControl& s) { return ladder_.step(kLadderInputVolts * tick, s.g); }
   double finish(const double ladderOut[kDecimatorPhases], const SampleControl& s);
+
+  // Rest. With the amplifier's gain exactly zero, nothing before the amplifier reaches the output: the ladder, the
+  // decimator, the first high-pass and the ladder's tuning sleep, and a resting sample is the second high-pass
+  // ringing out on zero input, exactly what the whole section would give. The envelopes and smoothers go on
+  // (envelopes, every sample), and the first sample whose gain is not zero wakes the section with the state that
+  // WakeChoice says for the parts that slept.
+  struct WakeChoice {
+    bool clearLadder = false;     // discharge the ladder's capacitors (else: as they were when it fell asleep)
+    bool clearDecimator = false;  // empty the decimator's accumulator
+    bool clearHighPass = false;   // empty the first high-pass
+    bool settleCutoff = false;    // the tuning's smoothing low-pass at rest on the waking sample's cutoff
+  };
+  void sleep() { resting_ = true; }
+  bool resting() const { return resting_; }
+  double restingSample();
+  SampleControl wake(const Envelopes& e);
+  void setWakeChoice(const WakeChoice& choice) { wakeChoice_ = choice; }
+  // The amplifier stays shut through the block: the gate level and its smoother are zero, and so are the accent
+  // envelope and its input.
+  bool staysShut(const FilterControls& controls) const {
+    return gateLevel_ == 0.0 && gateSmooth_.in == 0.0 && gateSmooth_.out == 0.0 && accentEnv_.in == 0.0 &&
+           accentEnv_.out == 0.0 && (!controls.accented || decay_ == 0.0);
+  }
 
   double decayLevel() const { return decay_; }
   double gateLevel() const { return gateLevel_; }
@@ -92,6 +122,8 @@ class FilterSection {
   Ladder ladder_;
   Decimator decimator_;
   const Exp2Tables* exp2_;
+  bool resting_ = false;  // the parts before the amplifier sleep
+  WakeChoice wakeChoice_;
 };
 
 }  // namespace Synth

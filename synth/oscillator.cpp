@@ -66,95 +66,106 @@ void Oscillator::prepare(double sampleRate) {
   const double t = std::tan(kDriftHz * M_PI / sampleRate);
   driftC_ = (t - 1.0) / (t + 1.0);
   driftG_ = 0.5 * std::sqrt((driftC_ + 2.0) * driftC_ + 1.0);
-  cachedGlide_ = 0.0;
-  cachedIncrement_ = std::fmin(exp2Table(*exp2_, 0.0) * pitchScale_, kMaxIncrement);
+  m_.cachedGlide = 0.0;
+  m_.cachedIncrement = std::fmin(exp2Table(*exp2_, 0.0) * pitchScale_, kMaxIncrement);
 }
 
 void Oscillator::reset() {
   std::memset(line_, 0, sizeof line_);
-  index_ = 0;
-  glided_ = 0.0;
-  phase_ = 0.0;
-  prevThreshold_ = 1.0;
-  prevShape_ = 1.0;
-  high_ = false;
-  driftIn_ = 0.0;
-  driftOut_ = 0.0;
+  m_.index = 0;
+  m_.glided = 0.0;
+  m_.phase = 0.0;
+  m_.prevThreshold = 1.0;
+  m_.prevShape = 1.0;
+  m_.high = false;
+  m_.driftIn = 0.0;
+  m_.driftOut = 0.0;
 }
 
-void Oscillator::addKernel(const KernelTable& table, double amplitude, double fraction) {
+inline void Oscillator::addKernel(int32_t index, const KernelTable& table, double amplitude, double fraction) {
   const double position = (1.0 - fraction) * 4096.0;
   const int32_t p = position < 4095.0 ? (position > 0.0 ? (int32_t)position : 0) : 4095;
   const double* k = &table[(size_t)(kKernelTaps * p)];
-  double* line = line_ + index_;
+  double* line = line_ + index;
   for (int32_t i = 0; i < kKernelTaps; ++i) line[i] += amplitude * k[i];
 }
 
-void Oscillator::wrap(const Tick& t, bool square) {
-  while (phase_ > t.v) {
-    const double f = clampFraction((phase_ - t.d - prevThreshold_) / (t.diff - t.d));
-    const double crossing = prevThreshold_ + f * t.diff;
+inline void Oscillator::wrap(Motion& m, const Tick& t, bool square) {
+  while (m.phase > t.v) {
+    const double f = clampFraction((m.phase - t.d - m.prevThreshold) / (t.diff - t.d));
+    const double crossing = m.prevThreshold + f * t.diff;
     if (square) {
-      addKernel(*soft_, -kSquareStep * (1.0 - t.h), f);
-      addKernel(*step_, -kSquareStep * t.h, f);
-      addKernel(*corner_, kCornerScale * (1.0 - t.h) * t.d, f);
+      addKernel(m.index, *soft_, -kSquareStep * (1.0 - t.h), f);
+      addKernel(m.index, *step_, -kSquareStep * t.h, f);
+      addKernel(m.index, *corner_, kCornerScale * (1.0 - t.h) * t.d, f);
     } else {
-      addKernel(*step_, -crossing, f);
+      addKernel(m.index, *step_, -crossing, f);
     }
-    phase_ = phase_ - crossing;
-    high_ = false;
+    m.phase = m.phase - crossing;
+    m.high = false;
   }
 }
 
 // The low part rises slowly until the phase passes v h, then the wave jumps to its high part.
-double Oscillator::squareValue(const Tick& t) {
-  if (high_) return kSquareHigh;
-  if (phase_ > t.v * t.h) {
+inline double Oscillator::squareValue(Motion& m, const Tick& t) {
+  if (m.high) return kSquareHigh;
+  if (m.phase > t.v * t.h) {
     const double f2 =
-        clampFraction((phase_ - t.d - prevThreshold_ * t.h) / (t.h * t.v - prevThreshold_ * prevShape_ - t.d));
-    addKernel(*step_, kSquareStep - (prevThreshold_ + f2 * t.diff) * kSquareSlope * (1.0 - t.h), f2);
-    addKernel(*corner_, -kCornerScale * (1.0 - t.h) * t.d, f2);
-    high_ = true;
+        clampFraction((m.phase - t.d - m.prevThreshold * t.h) / (t.h * t.v - m.prevThreshold * m.prevShape - t.d));
+    addKernel(m.index, *step_, kSquareStep - (m.prevThreshold + f2 * t.diff) * kSquareSlope * (1.0 - t.h), f2);
+    addKernel(m.index, *corner_, -kCornerScale * (1.0 - t.h) * t.d, f2);
+    m.high = true;
   }
-  return high_ ? kSquareHigh : (1.0 - t.h) * phase_ - kSquareHigh;
-}
-
-void Oscillator::emit(double naive, double* out) {
-  if (index_ >= kLineRewind) {
-    std::memcpy(line_, line_ + kLineRewind, 32 * sizeof(double));
-    std::memset(line_ + 32, 0, (256 - 32) * sizeof(double));
-    index_ = 0;
-  }
-  line_[index_ + 16] += naive;
-  *out = line_[index_];
-  ++index_;
+  return m.high ? kSquareHigh : (1.0 - t.h) * m.phase - kSquareHigh;
 }
 
 Oscillator::Block Oscillator::beginBlock(bool slide, bool square, double pitch, double tune) const {
   return {(pitch - kReferenceNote) / 12.0 + 2.0 * tune, 1.0 - exp2Table(*exp2_, -pitch / kShapeNote), slide, square};
 }
 
-void Oscillator::tick(const Block& block, Synth::Random& random, double* out) {
+template <bool kEmit, class Source>
+inline void Oscillator::advance(Motion& m, const Block& block, Source& random, double* out) {
   Tick t;
   const double r = (2.0 * random.nextRandom() - 1.0) * kDriftDepth + 1.0;
-  t.v = driftG_ * driftIn_ + driftG_ * r - driftC_ * driftOut_;
-  driftIn_ = r;
-  driftOut_ = t.v;
-  t.diff = t.v - prevThreshold_;
-  glided_ = block.slide ? glided_ + (block.target - glided_) * glideCoef_ : block.target;
-  if (glided_ != cachedGlide_) {
-    cachedGlide_ = glided_;
-    cachedIncrement_ = std::fmin(exp2Table(*exp2_, glided_) * pitchScale_, kMaxIncrement);
+  t.v = driftG_ * m.driftIn + driftG_ * r - driftC_ * m.driftOut;
+  m.driftIn = r;
+  m.driftOut = t.v;
+  t.diff = t.v - m.prevThreshold;
+  m.glided = block.slide ? m.glided + (block.target - m.glided) * glideCoef_ : block.target;
+  if (m.glided != m.cachedGlide) {
+    m.cachedGlide = m.glided;
+    m.cachedIncrement = std::fmin(exp2Table(*exp2_, m.glided) * pitchScale_, kMaxIncrement);
   }
-  t.d = cachedIncrement_;
-  phase_ = phase_ + t.d;
-  t.h = driftG_ * shapeIn_ + driftG_ * block.shapeTarget - driftC_ * shapeOut_;
-  shapeIn_ = block.shapeTarget;
-  shapeOut_ = t.h;
-  wrap(t, block.square);
-  emit(block.square ? squareValue(t) : phase_ - 0.5, out);
-  prevThreshold_ = t.v;
-  prevShape_ = t.h;
+  t.d = m.cachedIncrement;
+  m.phase = m.phase + t.d;
+  t.h = driftG_ * m.shapeIn + driftG_ * block.shapeTarget - driftC_ * m.shapeOut;
+  m.shapeIn = block.shapeTarget;
+  m.shapeOut = t.h;
+  wrap(m, t, block.square);
+  const double naive = block.square ? squareValue(m, t) : m.phase - 0.5;
+  // The line: kernels reach 31 entries ahead, so it rewinds once its read position passes 224.
+  if (m.index >= kLineRewind) {
+    std::memcpy(line_, line_ + kLineRewind, 32 * sizeof(double));
+    std::memset(line_ + 32, 0, (256 - 32) * sizeof(double));
+    m.index = 0;
+  }
+  line_[m.index + 16] += naive;
+  if constexpr (kEmit) *out = line_[m.index];
+  ++m.index;
+  m.prevThreshold = t.v;
+  m.prevShape = t.h;
+}
+
+void Oscillator::tick(const Block& block, Synth::Random& random, double* out) { advance<true>(m_, block, random, out); }
+
+// The same ticks on copies held in registers: the random source's chain from one value to the next is all that
+// bounds a run of them.
+void Oscillator::coast(const Block& block, Synth::Random& random, int32_t ticks) {
+  Motion m = m_;
+  Synth::Random::State source = random.state();
+  for (int32_t n = 0; n < ticks; ++n) advance<false>(m, block, source, nullptr);
+  m_ = m;
+  random.setState(source);
 }
 
 }  // namespace Synth

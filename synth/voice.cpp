@@ -1,41 +1,118 @@
-// One block of the voice, a sample at a time.
+// One block of the voice, a sample at a time, playing or at rest.
 #include "synth/voice.h"
 
 namespace Synth {
 
+namespace {
+
+struct Run {
+  Oscillator& osc;
+  FilterSection& filter;
+  Synth::Random& random;
+  double* work;
+  int32_t frames;
+  const Oscillator::Block& block;
+  const VoiceControls& controls;
+};
+
 // Software-pipelined: while the ladder works through sample i's ticks (a long chain of dependent divisions), the
 // oscillator makes sample i + 1's ticks, the control path computes its cutoff and gain, and sample i - 1 is
 // decimated and filtered out. Each object still sees its own operations in the same order, so the result is the
-// same to the bit.
+// same to the bit. Sample `from` has its ticks in the work buffer and its control in `now`. Returns the first sample
+// that rests, its ticks made and its control taken, or frames.
+int32_t play(const Run& r, int32_t from, FilterSection::SampleControl now) {
+  FilterSection& filter = r.filter;
+  double* work = r.work;
+  const bool mayRest = !r.controls.filter.gate;
+  FilterSection::SampleControl previous = now;
+  double out[2][5];
+  for (int32_t i = from; i < r.frames; ++i) {
+    const double* ticks = work + 5 * i;
+    double* next = work + 5 * (i + 1);  // tick 5 (i + 1) lies beyond every output written so far
+    const bool more = i + 1 < r.frames;
+    double* ladder = out[i & 1];
+    filter.useDivider(now);
+    FilterSection::SampleControl coming = now;
+    ladder[0] = filter.ladderTick(ticks[0], now);
+    if (i > from) work[i - 1] = filter.finish(out[(i - 1) & 1], previous);  // tick i - 1 was read long ago
+    if (more) {
+      r.osc.tick(r.block, r.random, next);
+      coming = filter.control(r.controls.filter);
+    }
+    for (int32_t j = 1; j < 5; ++j) {
+      ladder[j] = filter.ladderTick(ticks[j], now);
+      if (more) r.osc.tick(r.block, r.random, next + j);
+    }
+    previous = now;
+    now = coming;
+    if (more && mayRest && coming.gain == 0.0) {
+      work[i] = filter.finish(ladder, previous);
+      filter.sleep();
+      return i + 1;
+    }
+  }
+  work[r.frames - 1] = filter.finish(out[(r.frames - 1) & 1], previous);
+  return r.frames;
+}
+
+// Resting samples from `from`: the oscillator coasts, the control path runs, the output is the second high-pass
+// ringing out. Returns the sample that wakes, with its control in `now`, or frames.
+int32_t rest(const Run& r, int32_t from, FilterSection::SampleControl& now) {
+  FilterSection& filter = r.filter;
+  if (filter.staysShut(r.controls.filter)) {
+    // Nothing in this block can wake the section: one run of ticks, then the samples.
+    r.osc.coast(r.block, r.random, 5 * (r.frames - from));
+    for (int32_t i = from; i < r.frames; ++i) {
+      filter.envelopes(r.controls.filter);
+      r.work[i] = filter.restingSample();
+    }
+    return r.frames;
+  }
+  for (int32_t i = from; i < r.frames; ++i) {
+    const FilterSection::Envelopes e = filter.envelopes(r.controls.filter);
+    if (e.gain != 0.0) {
+      now = filter.wake(e);
+      return i;
+    }
+    r.osc.coast(r.block, r.random, 5);
+    r.work[i] = filter.restingSample();
+  }
+  return r.frames;
+}
+
+// Sample i's ticks into the work buffer.
+void ticks(const Run& r, int32_t i) {
+  for (int32_t j = 0; j < 5; ++j) r.osc.tick(r.block, r.random, r.work + 5 * i + j);
+}
+
+}  // namespace
+
 void renderVoice(Oscillator& osc, FilterSection& filter, Synth::Random& random, double* work, int32_t frames,
                  const VoiceControls& controls) {
   const Oscillator::Block block = osc.beginBlock(controls.slide, controls.square, controls.pitch, controls.tune);
   filter.begin(controls.filter);
   if (frames <= 0) return;
-  for (int32_t j = 0; j < 5; ++j) osc.tick(block, random, work + j);
-  FilterSection::SampleControl now = filter.control(controls.filter), previous = now;
-  double out[2][5];
-  for (int32_t i = 0; i < frames; ++i) {
-    const double* ticks = work + 5 * i;
-    double* next = work + 5 * (i + 1);  // tick 5 (i + 1) lies beyond every output written so far
-    const bool more = i + 1 < frames;
-    double* ladder = out[i & 1];
-    filter.useDivider(now);
-    FilterSection::SampleControl coming = now;
-    ladder[0] = filter.ladderTick(ticks[0], now);
-    if (i > 0) work[i - 1] = filter.finish(out[(i - 1) & 1], previous);  // tick i - 1 was read long ago
-    if (more) {
-      osc.tick(block, random, next);
-      coming = filter.control(controls.filter);
+  const Run r{osc, filter, random, work, frames, block, controls};
+  FilterSection::SampleControl now{};
+  int32_t i = 0;
+  if (!filter.resting()) {
+    ticks(r, 0);
+    now = filter.control(controls.filter);
+    if (!controls.filter.gate && now.gain == 0.0) {
+      filter.sleep();
+      work[0] = filter.restingSample();
+      i = 1;
     }
-    for (int32_t j = 1; j < 5; ++j) {
-      ladder[j] = filter.ladderTick(ticks[j], now);
-      if (more) osc.tick(block, random, next + j);
-    }
-    previous = now;
-    now = coming;
   }
-  work[frames - 1] = filter.finish(out[(frames - 1) & 1], previous);
+  while (i < frames) {
+    if (filter.resting()) {
+      i = rest(r, i, now);
+      if (i == frames) break;
+      ticks(r, i);
+    }
+    i = play(r, i, now);
+    if (i < frames) work[i++] = filter.restingSample();  // the first resting sample, its ticks and control made
+  }
 }
 
 }  // namespace Synth
