@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "gui/plug_edit_vst.h"
+#include "instrument/rest_query.h"
 
 Koralin::Koralin(audioMasterCallback hostCallback)
     : Plug(hostCallback, 8, kKoralinParamCount, KoralinParams::kProductName, 0),
@@ -48,6 +49,13 @@ void Koralin::reset() {
   currentNote_ = 69;
   oscillator_.reset();
   filter_.reset();
+  quiet_.store(false, std::memory_order_relaxed);
+}
+
+intptr_t Koralin::vendorSpecific(int32_t index, intptr_t value, void* ptr, float opt) {
+  if (index == KoralinQuery::kRestQueryIndex && value == KoralinQuery::kRestQueryValue)
+    return resting() ? KoralinQuery::kRestQueryResting : KoralinQuery::kRestQuerySounding;
+  return Plug::vendorSpecific(index, value, ptr, opt);
 }
 
 void Koralin::formatParam(int32_t index, char* text, float value) { KoralinParams::formatText(index, value, text); }

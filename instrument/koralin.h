@@ -1,6 +1,7 @@
 // Koralin: the monophonic bass instrument on the plug-in core: parameters, display texts, notes and engine.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "gui/editor_desc.h"
@@ -23,6 +24,8 @@ class Koralin : public PlugCore::Plug, public Lattice::IEditBuilder {
   void formatParam(int32_t index, char* text, float value) override;
   void noteOn(int32_t note, int32_t velocity) override;
   void noteOff(int32_t note, int32_t velocity) override;
+  // Answers the rest question of instrument/rest_query.h; everything else goes to the core.
+  intptr_t vendorSpecific(int32_t index, intptr_t value, void* ptr, float opt) override;
   // IEditBuilder: places the knobs and the switch on a new editor frame.
   void build(Lattice::PlugFrame* frame) override;
 
@@ -35,6 +38,7 @@ class Koralin : public PlugCore::Plug, public Lattice::IEditBuilder {
   bool slide() const { return slide_; }
   bool accent() const { return accent_; }
   const double* workBuffer() const { return work_; }
+  bool resting() const { return quiet_.load(std::memory_order_relaxed); }
 
  private:
   double paramValue(int32_t index) const { return index < paramCount() ? (double)param(index).value.load() : 0.0; }
@@ -49,4 +53,7 @@ class Koralin : public PlugCore::Plug, public Lattice::IEditBuilder {
   bool accent_ = false;       // the current note's velocity was above 100
   Synth::Oscillator oscillator_;
   Synth::FilterSection filter_;
+  // The voice rested at the end of the last block, its output exactly zero: the audio thread writes it, any thread
+  // may read it.
+  std::atomic<bool> quiet_{false};
 };

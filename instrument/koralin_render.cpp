@@ -28,5 +28,6 @@ bool Koralin::render(bool, const PlugCore::TransportInfo&, double**, double** ou
     controls.filter.retrigger = false;  // the envelopes start once per sub-block, not once per piece
   }
   retrigger_ = false;
+  quiet_.store(filter_.quiet(), std::memory_order_relaxed);
   return true;
 }

@@ -41,8 +41,6 @@ constexpr double kDividerSpan = 0.98;
 // The accent envelope's input: the smoothed accent knob plus an offset, scaled so that full accent gives 1.
 constexpr double kAccentOffset = 0.125;
 constexpr double kAccentScale = 0.8888888888888888;  // 8 / 9
-// The output gain after the second high-pass.
-constexpr double kOutputGain = 12.5;
 
 BiquadCoefficients highPass(double w) {
   const double alpha = std::sin(w);
@@ -84,13 +82,14 @@ void FilterSection::reset() {
   cutoffFilter_ = highPass1_ = highPass2_ = Biquad();
   ladder_.reset();
   decimator_.reset();
-  resting_ = false;
+  resting_ = accented_ = false;
 }
 
 // The decay time and the gate act once per block; a legato note changes neither envelope.
 void FilterSection::begin(const FilterControls& controls) {
   const double tau = controls.accented ? kAccentDecaySeconds : (double)std::pow(10.0f, (float)controls.decay - 1.0f);
   decayFactor_ = std::exp(-1.0 / (tau * fs_));
+  accented_ = controls.accented;
   if (!controls.gate) {
     gateLevel_ = 0.0;
   } else if (controls.retrigger) {
@@ -120,25 +119,38 @@ double FilterSection::cutoffScale(double octaves) {
   return std::tan(y) * fs_ * kLadderPrewarpFarads;
 }
 
-FilterSection::Envelopes FilterSection::envelopes(const FilterControls& c) {
+// The envelopes and smoothers of one sample; returns the amplifier gain V. The steps and their order are those of
+// envelopes, which adds the cutoff law.
+inline double FilterSection::advanceEnvelopes(const FilterControls& c) {
   const double b = smoothB_, k = smoothC_;
   const double as = accentSmooth_.run(c.accent, b, k);
   const double rs = resoSmooth_.run(c.reso, b, k);
-  const double ms = envmodSmooth_.run(c.envmod, b, k);
+  envmodSmooth_.run(c.envmod, b, k);
   setResonance(rs);
   gateLevel_ = gateLevel_ * gateFactor_;
   decay_ = decay_ * decayFactor_;
   const double accentIn = c.accented ? (as + kAccentOffset) * kAccentScale * decay_ : 0.0;
   const double J = accentEnv_.run(accentIn, b, k);
   sweep_ = J > sweep_ ? sweep_ + (J - sweep_) * attackRate_ : sweep_ + (J - sweep_) * releaseRate_;
-  const double cs = cutoffSmooth_.run(c.cutoff, b, k);
-  // The cutoff law in octaves: the knob spans 5 from -10; the accent envelope adds more at low resonance, its sweep
-  // more at high resonance; the decay envelope adds up to 5 (envmod + 0.2) while envmod lowers the base by 2 envmod.
-  const double L =
-      5.0 * cs - 10.0 + 2.0 * J * (1.0 - rs) + 1.5 * sweep_ * (1.0 + rs) + 5.0 * decay_ * (ms + 0.2) - 2.0 * ms;
+  cutoffSmooth_.run(c.cutoff, b, k);
   const double Y = gateSmooth_.run(gateLevel_, b, k);
-  return {J * J + Y, L};
+  return J * J + Y;
 }
+
+// The cutoff law in octaves, from the smoothed knobs and the envelopes of the sample just advanced: the knob spans 5
+// from -10; the accent envelope adds more at low resonance, its sweep more at high resonance; the decay envelope
+// adds up to 5 (envmod + 0.2) while envmod lowers the base by 2 envmod.
+inline double FilterSection::cutoffLaw() const {
+  const double cs = cutoffSmooth_.out, rs = resoSmooth_.out, ms = envmodSmooth_.out, J = accentEnv_.out;
+  return 5.0 * cs - 10.0 + 2.0 * J * (1.0 - rs) + 1.5 * sweep_ * (1.0 + rs) + 5.0 * decay_ * (ms + 0.2) - 2.0 * ms;
+}
+
+FilterSection::Envelopes FilterSection::envelopes(const FilterControls& c) {
+  const double gain = advanceEnvelopes(c);
+  return {gain, cutoffLaw()};
+}
+
+double FilterSection::restingGain(const FilterControls& c) { return advanceEnvelopes(c); }
 
 double FilterSection::finish(const double ladderOut[kDecimatorPhases], const SampleControl& s) {
   const double u = decimator_.process(ladderOut);
@@ -147,7 +159,24 @@ double FilterSection::finish(const double ladderOut[kDecimatorPhases], const Sam
 
 double FilterSection::restingSample() { return highPass2_.run(0.0, highPass2K_) * kOutputGain; }
 
-FilterSection::SampleControl FilterSection::wake(const Envelopes& e) {
+FilterSection::RestingRun FilterSection::restingRun(const FilterControls& c) const {
+  return {accentSmooth_, resoSmooth_,    envmodSmooth_, cutoffSmooth_, c.accent,   c.reso,
+          c.envmod,      c.cutoff,       smoothB_,      smoothC_,      decay_,     decayFactor_,
+          sweep_,        accentEnv_.out, releaseRate_,  highPass2_,    highPass2K_};
+}
+
+void FilterSection::endRestingRun(RestingRun run) {
+  accentSmooth_ = run.accent;
+  resoSmooth_ = run.reso;
+  envmodSmooth_ = run.envmod;
+  cutoffSmooth_ = run.cutoff;
+  decay_ = run.decay;
+  sweep_ = run.sweep;
+  highPass2_ = run.highPass;
+}
+
+FilterSection::SampleControl FilterSection::wake() {
+  const Envelopes e{accentEnv_.out * accentEnv_.out + gateSmooth_.out, cutoffLaw()};
   resting_ = false;
   if (wakeChoice_.clearLadder) ladder_.reset();
   if (wakeChoice_.clearDecimator) decimator_.reset();

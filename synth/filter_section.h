@@ -1,6 +1,7 @@
 // FilterSection: envelopes, cutoff law, the ladder at 5x, the decimator, high-passes and amplifier.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "synth/decimator.h"
@@ -43,6 +44,8 @@ struct Biquad {
 
 // The ladder's input in volts per unit of the oscillator's wave.
 constexpr double kLadderInputVolts = 0.05;
+// The output gain after the second high-pass.
+constexpr double kOutputGain = 12.5;
 
 class FilterSection {
  public:
@@ -75,8 +78,9 @@ class FilterSection {
   // Rest. With the amplifier's gain exactly zero, nothing before the amplifier reaches the output: the ladder, the
   // decimator, the first high-pass and the ladder's tuning sleep, and a resting sample is the second high-pass
   // ringing out on zero input, exactly what the whole section would give. The envelopes and smoothers go on
-  // (envelopes, every sample), and the first sample whose gain is not zero wakes the section with the state that
-  // WakeChoice says for the parts that slept.
+  // (restingGain, every sample: the control path without the cutoff law), and the first sample whose gain is not
+  // zero wakes the section (wake: the rest of that sample's control) with the state that WakeChoice says for the
+  // parts that slept.
   struct WakeChoice {
     bool clearLadder = false;     // discharge the ladder's capacitors (else: as they were when it fell asleep)
     bool clearDecimator = false;  // empty the decimator's accumulator
@@ -85,14 +89,48 @@ class FilterSection {
   };
   void sleep() { resting_ = true; }
   bool resting() const { return resting_; }
+  double restingGain(const FilterControls& controls);
   double restingSample();
-  SampleControl wake(const Envelopes& e);
+  SampleControl wake();
   void setWakeChoice(const WakeChoice& choice) { wakeChoice_ = choice; }
-  // The amplifier stays shut through the block: the gate level and its smoother are zero, and so are the accent
-  // envelope and its input.
-  bool staysShut(const FilterControls& controls) const {
+  // The resting samples of a block through which the amplifier stays shut: only the smoothed knobs, the decay
+  // envelope, the sweep and the second high-pass move (the gate level, its smoother and the accent envelope stay
+  // zero), held in a value that the caller keeps in registers: restingRun, next() for each sample, endRestingRun.
+  // Each step is the one envelopes and restingSample take. The ladder's resonance values wait for the next sample
+  // that the control path takes whole.
+  struct RestingRun {
+    OnePole accent, reso, envmod, cutoff;
+    double accentKnob, resoKnob, envmodKnob, cutoffKnob;
+    double b, c;  // the smoothers' coefficients
+    double decay, decayFactor;
+    double sweep, accentEnvelope, releaseRate;
+    Biquad highPass;
+    BiquadCoefficients highPassK;
+    [[gnu::always_inline]] double next() {
+      accent.run(accentKnob, b, c);
+      reso.run(resoKnob, b, c);
+      envmod.run(envmodKnob, b, c);
+      decay = decay * decayFactor;
+      // The accent envelope is zero and the sweep never below it: the sweep releases.
+      sweep = sweep + (accentEnvelope - sweep) * releaseRate;
+      cutoff.run(cutoffKnob, b, c);
+      return highPass.run(0.0, highPassK) * kOutputGain;
+    }
+  };
+  RestingRun restingRun(const FilterControls& controls) const;
+  void endRestingRun(RestingRun run);
+  // The amplifier stays shut until a new note opens the gate: the gate level and its smoother are zero, and so are
+  // the accent envelope and its input (the note is not accented, or its decay envelope has run out).
+  bool staysShut() const {
     return gateLevel_ == 0.0 && gateSmooth_.in == 0.0 && gateSmooth_.out == 0.0 && accentEnv_.in == 0.0 &&
-           accentEnv_.out == 0.0 && (!controls.accented || decay_ == 0.0);
+           accentEnv_.out == 0.0 && (!accented_ || decay_ == 0.0);
+  }
+  // At rest with the amplifier shut and the second high-pass rung out: its state, left on zero input, does not
+  // reach zero under flush-to-zero but circles below 2^-1000, where its output (a second difference of that state)
+  // flushes to zero on every sample. So every later sample is zero until a note.
+  bool quiet() const {
+    constexpr double kRungOut = 0x1p-1000;
+    return resting_ && staysShut() && std::fabs(highPass2_.z1) < kRungOut && std::fabs(highPass2_.z2) < kRungOut;
   }
 
   double decayLevel() const { return decay_; }
@@ -100,6 +138,8 @@ class FilterSection {
   double decayFactor() const { return decayFactor_; }
 
  private:
+  double advanceEnvelopes(const FilterControls& controls);
+  double cutoffLaw() const;
   double cutoffScale(double octaves);
   void setResonance(double rs);
 
@@ -122,7 +162,8 @@ class FilterSection {
   Ladder ladder_;
   Decimator decimator_;
   const Exp2Tables* exp2_;
-  bool resting_ = false;  // the parts before the amplifier sleep
+  bool resting_ = false;   // the parts before the amplifier sleep
+  bool accented_ = false;  // the block's note is accented
   WakeChoice wakeChoice_;
 };
 

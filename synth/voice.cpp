@@ -1,6 +1,8 @@
 // One block of the voice, a sample at a time, playing or at rest.
 #include "synth/voice.h"
 
+#include "synth/oscillator_ticks.h"
+
 namespace Synth {
 
 namespace {
@@ -55,29 +57,36 @@ int32_t play(const Run& r, int32_t from, FilterSection::SampleControl now) {
   return r.frames;
 }
 
-// Resting samples from `from`: the oscillator coasts, the control path runs, the output is the second high-pass
-// ringing out. Returns the sample that wakes, with its control in `now`, or frames.
+// The filter section's resting samples, one after each sample's ticks.
+struct RestingOutput {
+  FilterSection::RestingRun run;
+  double* out;
+  [[gnu::always_inline]] void operator()(int32_t i) { out[i] = run.next(); }
+};
+
+// Resting samples from `from`, the output the second high-pass ringing out. Through a block in which the amplifier
+// stays shut, the filter section's few moving states ride along with the oscillator's run of ticks (they fill its
+// wait on the random source). Otherwise the control path goes sample by sample up to the sample whose gain opens
+// the amplifier, and the oscillator then coasts through the same samples (the two never meet, so their order does
+// not matter). Returns the sample that wakes, its control in `now`, or frames.
 int32_t rest(const Run& r, int32_t from, FilterSection::SampleControl& now) {
   FilterSection& filter = r.filter;
-  if (filter.staysShut(r.controls.filter)) {
-    // Nothing in this block can wake the section: one run of ticks, then the samples.
-    r.osc.coast(r.block, r.random, 5 * (r.frames - from));
-    for (int32_t i = from; i < r.frames; ++i) {
-      filter.envelopes(r.controls.filter);
-      r.work[i] = filter.restingSample();
-    }
+  double* out = r.work + from;
+  if (filter.staysShut()) {
+    RestingOutput each{filter.restingRun(r.controls.filter), out};
+    r.osc.coastSamples(r.block, r.random, r.frames - from, each);
+    filter.endRestingRun(each.run);
     return r.frames;
   }
-  for (int32_t i = from; i < r.frames; ++i) {
-    const FilterSection::Envelopes e = filter.envelopes(r.controls.filter);
-    if (e.gain != 0.0) {
-      now = filter.wake(e);
-      return i;
-    }
-    r.osc.coast(r.block, r.random, 5);
+  int32_t i = from;
+  for (; i < r.frames; ++i) {
+    if (filter.restingGain(r.controls.filter) != 0.0) break;
     r.work[i] = filter.restingSample();
   }
-  return r.frames;
+  auto nothing = [](int32_t) {};
+  r.osc.coastSamples(r.block, r.random, i - from, nothing);
+  if (i < r.frames) now = filter.wake();
+  return i;
 }
 
 // Sample i's ticks into the work buffer.
