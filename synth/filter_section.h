@@ -125,9 +125,9 @@ class FilterSection {
     return gateLevel_ == 0.0 && gateSmooth_.in == 0.0 && gateSmooth_.out == 0.0 && accentEnv_.in == 0.0 &&
            accentEnv_.out == 0.0 && (!accented_ || decay_ == 0.0);
   }
-  // At rest with the amplifier shut and the second high-pass rung out: its state, left on zero input, does not
-  // reach zero under flush-to-zero but circles below 2^-1000, where its output (a second difference of that state)
-  // flushes to zero on every sample. So every later sample is zero until a note.
+  // At rest with the amplifier shut until a note and the second high-pass rung out. Left on zero input under
+  // flush-to-zero, that filter's state does not reach zero but circles below 2^-1000, and its output is zero but
+  // for rare samples below 1e-300: silence until the next note.
   bool quiet() const {
     constexpr double kRungOut = 0x1p-1000;
     return resting_ && staysShut() && std::fabs(highPass2_.z1) < kRungOut && std::fabs(highPass2_.z2) < kRungOut;

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "host/lib/plugin_host.h"
+#include "instrument/rest_query.h"
 #include "rt_watch.h"
 
 namespace {
@@ -37,10 +38,11 @@ struct EventList {
 
 // Everything one pass sends, made before the watch starts; every call of a pass reaches the plug-in only.
 struct Script {
-  EventList notes, pedal, bend, controllers, programs, resets, messy, late;
+  EventList notes, pedal, bend, controllers, programs, resets, messy, late, allSoundOff, wake;
   float out[2][2 * kBlock];
   double outDouble[2][2 * kBlock];
   bool finite = true;
+  bool restedAndWoke = true;  // the rest question answered "resting" after a resting block and not after a wake
 
   Script() {
     notes.add(0, 0x90, 36, 100).add(100, 0x91, 48, 120).add(200, 0x80, 36, 0).add(300, 0x90, 48, 0);
@@ -57,6 +59,8 @@ struct Script {
     messy.add(300, 0x90, 50, 90).add(100, 0x80, 50, 0).add(-5, 0x90, 52, 90).add(10, 0xF0, 1, 2, kVstSysExType);
     messy.add(20, 0x45, 1, 2).add(30, 0xF8, 0, 0).add(40, 0xFF, 0, 0);
     late.add(100, 0x90, 55, 100).add(kBlock, 0x80, 55, 0).add(kBlock + 50, 0x90, 57, 100).add(9999, 0xB0, 120, 0);
+    allSoundOff.add(0, 0xB0, 120, 0);
+    wake.add(100, 0x90, 40, 127).add(300, 0x80, 40, 0);
   }
 };
 
@@ -72,6 +76,11 @@ void process(Host::PluginHost& host, Script& s, const char* step, EventList* eve
   for (int c = 0; c < 2; ++c)
     for (int32_t i = 0; i < frames; ++i)
       s.finite = s.finite && std::isfinite(entry == 2 ? s.outDouble[c][i] : (double)s.out[c][i]);
+}
+
+bool resting(Host::PluginHost& host) {
+  return host.dispatch(effVendorSpecific, KoralinQuery::kRestQueryIndex, KoralinQuery::kRestQueryValue) ==
+         KoralinQuery::kRestQueryResting;
 }
 
 // One pass over every entry point the audio thread uses, with each kind of event they handle.
@@ -90,6 +99,12 @@ void playScript(Host::PluginHost& host, Script& s) {
     process(host, s, "a one-sample call", &s.pedal, entry, 1);
     process(host, s, "a call without samples", &s.bend, entry, 0);
     process(host, s, "a plain block", nullptr, entry, kBlock);
+    process(host, s, "all sound off: the voice comes to rest", &s.allSoundOff, entry, kBlock);
+    process(host, s, "a resting block", nullptr, entry, kBlock);
+    rtWatchStep("the rest question");
+    s.restedAndWoke = s.restedAndWoke && resting(host);
+    process(host, s, "a block that wakes the resting voice", &s.wake, entry, kBlock);
+    s.restedAndWoke = s.restedAndWoke && !resting(host);
     rtWatchStep("setParameter and getParameter (host automation)");
     for (int32_t i = -1; i <= effect->numParams; ++i) {
       for (float v : {0.0f, 1.0f, 0.37f, -1.0f, 2.0f}) effect->setParameter(effect, i, v);
@@ -116,6 +131,7 @@ TEST(RealTime, AudioThreadEntryPointsNeitherAllocateNorLockNorWait) {
   for (int pass = 0; pass < 20; ++pass) playScript(host, *script);
   const RtWatchReport audio = rtWatchEnd();
   EXPECT_TRUE(script->finite) << "a processing call gave a sample that is not finite";
+  EXPECT_TRUE(script->restedAndWoke) << "the voice did not rest after all sound off, or did not wake on a note";
   // The audio thread asks the host for time info (or the process level) and nothing else: the program changes it
   // played are told to the host once, by the next call from the host's own side.
   EXPECT_EQ(host.callbacks - callbacksBefore, host.timeQueries + host.processLevelQueries - askedBefore)

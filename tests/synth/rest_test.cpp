@@ -77,6 +77,8 @@ struct Render {
   std::vector<int64_t> wakes;  // the first frame of each sub-block that began at rest and ended awake
   int64_t restingBlocks = 0;
   int64_t restingBeforeWaking = 0;  // resting blocks before the first wake
+  int64_t quietBlocks = 0;          // blocks that began quiet (what the rest question calls resting)
+  double loudestQuiet = 0.0;        // and their loudest sample
 };
 
 // Sub-blocks of at most `block` frames, cut at every event.
@@ -87,6 +89,7 @@ Render render(const Song& s, bool rests, int32_t block) {
   r.out.resize((size_t)s.total);
   size_t next = 0;
   for (int64_t pos = 0; pos < s.total;) {
+    const size_t first = next;
     for (; next < s.events.size() && s.events[next].frame <= pos; ++next) {
       const Event& ev = s.events[next];
       if (ev.kind == Event::On) e.rig.noteOn(ev.index, (int32_t)ev.value);
@@ -96,8 +99,11 @@ Render render(const Song& s, bool rests, int32_t block) {
     }
     int64_t end = std::min<int64_t>(pos + block, s.total);
     if (next < s.events.size()) end = std::min<int64_t>(end, s.events[next].frame);
-    const bool wasResting = e.filter->resting();
+    // Quiet, the rest question promises silence until an event: blocks that begin with one do not count.
+    const bool wasResting = e.filter->resting(), wasQuiet = e.filter->quiet() && next == first;
     e.rig.render(r.out.data() + pos, (int32_t)(end - pos));
+    for (int64_t i = pos; i < end && wasQuiet; ++i) r.loudestQuiet = std::max(r.loudestQuiet, std::fabs(r.out[i]));
+    r.quietBlocks += wasQuiet;
     if (wasResting && !e.filter->resting()) r.wakes.push_back(pos);
     r.restingBlocks += e.filter->resting();
     if (r.wakes.empty()) r.restingBeforeWaking += e.filter->resting();
@@ -127,6 +133,8 @@ TEST(VoiceRest, RandomSongsWithRestsMatchTheEngineThatNeverRestsAtEveryBlockSize
     EXPECT_EQ(std::memcmp(a.out.data(), b.out.data(), a.out.size() * sizeof(double)), 0)
         << "block size changed the sound";
     EXPECT_EQ(never.restingBlocks, 0);
+    EXPECT_GT(a.quietBlocks, 0);
+    EXPECT_LT(a.loudestQuiet, 1e-300) << "a quiet block was not silent";
     rested += a.restingBeforeWaking;
     woken += (int64_t)a.wakes.size();
     double peak = 0.0;
