@@ -1,4 +1,5 @@
-// Counts calls of the global operator new while a scope is open (the test binary replaces operator new).
+// Counts allocations while a scope is open: calls of the global operator new, which the test binary replaces, and
+// with glibc calls of malloc and its kin, which it defines in front of the C library's.
 #pragma once
 
 #include <atomic>
@@ -10,6 +11,11 @@ namespace AllocCounter {
 constexpr bool kAvailable = false;
 #else
 constexpr bool kAvailable = true;
+#endif
+#if defined(__GLIBC__)
+constexpr bool kCountsMalloc = true;
+#else
+constexpr bool kCountsMalloc = false;
 #endif
 extern std::atomic<bool> counting;
 extern std::atomic<long> count;
