@@ -28,6 +28,11 @@ string(APPEND CMAKE_SHARED_LINKER_FLAGS_INIT " ${KORALIN_MINGW_STATIC}")
 string(APPEND CMAKE_MODULE_LINKER_FLAGS_INIT " ${KORALIN_MINGW_STATIC}")
 # Programs (the tests) get the 8 MiB main stack Linux gives them; some keep a whole instrument on the stack.
 string(APPEND CMAKE_EXE_LINKER_FLAGS_INIT " ${KORALIN_MINGW_STATIC} -Wl,--stack,8388608")
+# No link time in the headers (the file header's and the export table's stamps stay zero): the same sources link to
+# the same bytes.
+foreach(kind SHARED MODULE EXE)
+  string(APPEND CMAKE_${kind}_LINKER_FLAGS_INIT " -Wl,--no-insert-timestamp")
+endforeach()
 
 # ctest runs the Windows test programs through Wine's loader for the target's word size. The 64-bit loader is called
 # directly: the wine command prefers the 32-bit loader whenever 32-bit Wine is installed, and that one cannot start

@@ -40,6 +40,11 @@ target_compile_definitions(koralin_freetype
   PRIVATE FT2_BUILD_LIBRARY)
 # Not our code: its own warnings are its maintainers' business.
 target_compile_options(koralin_freetype PRIVATE -w)
+# The module records no path of this machine's: FreeType's files are named as in its own tree (ccache hands the
+# compiler paths relative to the build folder, hence the second map).
+file(RELATIVE_PATH _koralin_ft_from_build "${PROJECT_BINARY_DIR}" "${KORALIN_FREETYPE_SOURCE}")
+target_compile_options(koralin_freetype PRIVATE "-ffile-prefix-map=${KORALIN_FREETYPE_SOURCE}/=freetype/"
+                                                "-ffile-prefix-map=${_koralin_ft_from_build}/=freetype/")
 add_library(Freetype::Freetype ALIAS koralin_freetype)
 
 set(FREETYPE_INCLUDE_DIRS "${KORALIN_FREETYPE_SOURCE}/include")
