@@ -1,6 +1,8 @@
 // The visuals pool holder: one pool per process while any frame holds a reference.
 #include "threads/visuals_pool.h"
 
+#include <new>
+
 namespace CoreLoom {
 
 VisualsPoolHolder::~VisualsPoolHolder() { delete pool_; }
@@ -34,8 +36,10 @@ bool VisualsPoolHolder::hasPool() const {
 
 VisualsPoolHolder& visualsPoolHolder() {
   // Never destroyed: joining a worker while the module unloads would run under the system loader's lock. A pool
-  // still referenced then belongs to an editor that was never closed.
-  static VisualsPoolHolder* holder = new VisualsPoolHolder();
+  // still referenced then belongs to an editor that was never closed. The holder lives in the module's own storage,
+  // not on the heap, so a host that unloads the module and loads it again loses nothing each time.
+  alignas(VisualsPoolHolder) static unsigned char storage[sizeof(VisualsPoolHolder)];
+  static VisualsPoolHolder* const holder = new (storage) VisualsPoolHolder();
   return *holder;
 }
 

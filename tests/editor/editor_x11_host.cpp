@@ -23,17 +23,21 @@ int handler(Display*, XErrorEvent*) {
 
 }  // namespace
 
-void keepLibrariesLoaded(const char* module) {
-  // A connection with GLX set up keeps the GL driver loaded after the editors' own connections close, and a
-  // reference of our own keeps the module: the leak checker can then still name whose allocations it finds.
+void keepGlDriverLoaded() {
+  // A connection with GLX set up keeps the GL driver loaded after the editors' own connections close.
   static Display* const keeper = [] {
     Display* d = XOpenDisplay(nullptr);
     int count = 0;
     if (d) XFree(glXChooseFBConfig(d, DefaultScreen(d), nullptr, &count));
     return d;
   }();
-  static void* const handle = dlopen(module, RTLD_NOW | RTLD_LOCAL);
   (void)keeper;
+}
+
+void keepLibrariesLoaded(const char* module) {
+  // With a reference of our own to the module too, the leak checker can still name whose allocations it finds.
+  keepGlDriverLoaded();
+  static void* const handle = dlopen(module, RTLD_NOW | RTLD_LOCAL);
   (void)handle;
 }
 

@@ -13,6 +13,8 @@ using XDisplay = ::_XDisplay;
 
 // Keeps the GL driver and the module loaded until the process ends, so the leak checker can name what it finds.
 void keepLibrariesLoaded(const char* module);
+// The GL driver alone (for a test that unloads the module).
+void keepGlDriverLoaded();
 
 // Installs the host's own error handler (before any editor opens) and counts what reaches it.
 void installHostErrorHandler();
