@@ -154,6 +154,8 @@ class alignas(16) Plug : public AudioEffectX, public IParamCook, public Random {
   const PlugProgram& program(int32_t index) const { return programs_[(size_t)index]; }
   void loadFactorySettings();
   void loadUserDefaults();
+  // The user defaults as the instrument's construction reads them: unless an embedding host declines them.
+  void loadUserDefaultsAtStart();
   void saveUserDefaults();
   std::string defaultsFilePath() const;
 

@@ -3,6 +3,7 @@
 #include "platform/files.h"
 #include "platform/resources.h"
 #include "plugcore/chunk_codec.h"
+#include "plugcore/embedder.h"
 #include "plugcore/fx_container.h"
 #include "plugcore/plug.h"
 
@@ -49,6 +50,13 @@ void Plug::loadUserDefaults() {
   std::vector<unsigned char> bytes;
   if (Platform::readWholeFile(path, kDefaultsFileLimit, bytes) != Platform::ReadResult::Ok) return;
   loadState(readChunk(bytes.data(), bytes.size()), LoadStart::Current, LoadMappings::FromChunk, true);
+}
+
+void Plug::loadUserDefaultsAtStart() {
+  if (hostCallback(audioMasterVendorSpecific, kEmbedderQuestion, kUserDefaultsAtStart, nullptr) ==
+      kUserDefaultsDeclined)
+    return;
+  loadUserDefaults();
 }
 
 void Plug::saveUserDefaults() {

@@ -28,7 +28,12 @@ Instance::Instance(const char* hostProduct, Listener* listener)
     : hostProduct_(hostProduct ? hostProduct : "Koralin"), listener_(listener) {}
 
 std::unique_ptr<Instance> Instance::create(const char* hostProduct, Listener* listener) {
+  return create(hostProduct, listener, StartOptions{});
+}
+
+std::unique_ptr<Instance> Instance::create(const char* hostProduct, Listener* listener, const StartOptions& options) {
   std::unique_ptr<Instance> instance(new Instance(hostProduct, listener));
+  instance->userDefaults_ = options.userDefaults;
   Instance* outer = swapMaking(instance.get());  // pluginEntry lets no exception out
   instance->effect_ = PlugCore::pluginEntry(&Instance::hostCallback);
   swapMaking(outer);
