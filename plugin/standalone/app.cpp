@@ -112,7 +112,7 @@ int App::startJack(const std::string& name, bool exactName) {
     if (!window_->open(detail)) return fail(detail);
   }
   engine_ = std::make_unique<JackEngine>(*instance_);
-  switch (engine_->open(name, exactName, options_.verbose, detail)) {
+  switch (engine_->open(name, exactName, detail)) {
     case JackEngine::OpenResult::Opened: break;
     case JackEngine::OpenResult::NoServer:
       return fail("no JACK server is running: start one (jackd -d alsa, or qjackctl), or on a PipeWire desktop "

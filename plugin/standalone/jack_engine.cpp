@@ -20,15 +20,13 @@ struct IgnoredChanges : Embed::ChangeSink {
 };
 
 void silent(const char*) {}
-void toStderr(const char* text) { std::fprintf(stderr, "JACK: %s\n", text); }
 
 }  // namespace
 
-JackEngine::OpenResult JackEngine::open(const std::string& name, bool exactName, bool jackMessages,
-                                        std::string& detail) {
-  // JACK's library writes its own lines about a missing server; koralin says it in one line of its own.
-  jack_set_error_function(jackMessages ? toStderr : silent);
-  jack_set_info_function(jackMessages ? toStderr : silent);
+JackEngine::OpenResult JackEngine::open(const std::string& name, bool exactName, std::string& detail) {
+  // JACK's library writes lines of its own about a missing or vanished server; koralin says it in one line.
+  jack_set_error_function(silent);
+  jack_set_info_function(silent);
   jack_status_t status{};
   const int options = JackNoStartServer | (exactName ? JackUseExactName : 0);
   client_ = jack_client_open(name.c_str(), (jack_options_t)options, &status);

@@ -38,7 +38,7 @@ class JackEngine {
 
   // Connects to the running server (never starts one) as a client of that name and registers the ports and
   // callbacks; detail says why it failed. exactName: fail rather than take a numbered name (a session's client id).
-  OpenResult open(const std::string& name, bool exactName, bool jackMessages, std::string& detail);
+  OpenResult open(const std::string& name, bool exactName, std::string& detail);
   // Activates the instance at the server's rate and period, then the client; false with the reason.
   bool activate(std::string& detail);
   // Connects the outputs to the first two physical playback ports; the connections made, as "ours -> theirs".

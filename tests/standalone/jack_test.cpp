@@ -1,0 +1,146 @@
+// koralin itself on a JACK dummy server, played by the probe: what it renders against koralin-render note by note and
+// to the bit, program changes, a new period, the state across runs, a server that stops under it and a new rate.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <filesystem>
+
+#include "jack_rig.h"
+
+namespace StandaloneTest {
+namespace {
+
+struct Note {
+  double on, off;  // seconds from the phrase's start
+  int pitch, velocity;
+};
+
+// Notes (an accent, a slide from overlapping notes), with a program change at a time of its own.
+struct Phrase {
+  std::vector<Note> notes;
+  double programAt = -1;
+  int program = 0;
+  double seconds;
+
+  std::vector<TimedMidi> events(uint32_t start, int rate) const {
+    std::vector<TimedMidi> out;
+    auto at = [&](double s) { return start + (uint32_t)std::lround(s * rate); };
+    for (const Note& n : notes) {
+      out.push_back(TimedMidi{at(n.on), {0x90, (uint8_t)n.pitch, (uint8_t)n.velocity}, 3});
+      out.push_back(TimedMidi{at(n.off), {0x80, (uint8_t)n.pitch, 0}, 3});
+    }
+    if (programAt >= 0) out.push_back(TimedMidi{at(programAt), {0xC0, (uint8_t)program, 0}, 2});
+    std::stable_sort(out.begin(), out.end(), [](const TimedMidi& a, const TimedMidi& b) { return a.frame < b.frame; });
+    return out;
+  }
+};
+
+uint32_t activationFrame(Child& koralin) {
+  const std::string line = koralin.waitForLine("playing from JACK frame");
+  return line.empty() ? 0 : (uint32_t)std::stoul(line.substr(line.find("frame ") + 6));
+}
+
+// Plays the phrase into the running koralin from a quarter second on, and checks the recording against
+// koralin-render given the same events at the same frames from koralin's activation: each note's pitch (tune
+// semitones up), level and the first note's onset, then every sample.
+void expectPlayedAsRendered(const JackServer& server, Child& koralin, const Phrase& phrase, int rate,
+                            const std::string& program, int tune, const std::string& scratch) {
+  const uint32_t activation = activationFrame(koralin);
+  ASSERT_NE(activation, 0u) << "koralin did not start playing: " << koralin.err();
+  const size_t frames = (size_t)(phrase.seconds * rate);
+  Probe probe(server, frames);
+  ASSERT_TRUE(probe.ok() && probe.connectTo("Koralin"));
+  const uint32_t start = probe.now() + (uint32_t)rate / 4;
+  const std::vector<TimedMidi> played = phrase.events(start, rate);
+  probe.arm(played, start);
+  ASSERT_TRUE(probe.recordFreewheeling((int)(phrase.seconds * 1000) + 5000)) << "the recording did not end";
+
+  std::vector<TimedMidi> fromActivation = played;
+  for (TimedMidi& e : fromActivation) e.frame -= activation;
+  std::string error;
+  const std::vector<float> rendered =
+      renderWithRenderer(fromActivation, rate, program, start - activation + frames, scratch, error);
+  ASSERT_TRUE(error.empty()) << error;
+  const std::vector<float> reference(rendered.begin() + (start - activation), rendered.end());
+
+  for (size_t i = 0; i < phrase.notes.size(); ++i) {
+    const size_t from = (size_t)(phrase.notes[i].on * rate);
+    const size_t to = i + 1 < phrase.notes.size() ? (size_t)(phrase.notes[i + 1].on * rate) : frames;
+    const HeardNote heard = hear(probe.left, from, to, rate), expected = hear(reference, from, to, rate);
+    SCOPED_TRACE("note " + std::to_string(i + 1) + " (MIDI " + std::to_string(phrase.notes[i].pitch) + ")");
+    EXPECT_NEAR(heard.hz, noteHz(phrase.notes[i].pitch + tune), noteHz(phrase.notes[i].pitch + tune) * 0.03);
+    EXPECT_GT(heard.db, -40.0);
+    EXPECT_NEAR(heard.db, expected.db, 0.05);
+    if (i == 0) {
+      EXPECT_EQ(heard.firstSound, expected.firstSound);
+    }
+  }
+  EXPECT_EQ(firstDifference(probe.left, reference, frames), "") << "the left output against koralin-render";
+  EXPECT_EQ(firstDifference(probe.left, probe.right, frames), "") << "the two outputs";
+}
+
+const Phrase kPhrase{{{0.00, 0.20, 36, 90},
+                      {0.25, 0.45, 43, 120},
+                      {0.50, 0.72, 48, 90},
+                      {0.70, 0.90, 51, 90},
+                      {1.05, 1.30, 36, 90},
+                      {1.35, 1.60, 41, 110}},
+                     1.00,
+                     2,  // "Rubber Sub"
+                     1.8};
+
+std::vector<std::string> configEnv(const JackServer& server, const std::string& scratch) {
+  return {server.env(), "XDG_CONFIG_HOME=" + scratch + "/config"};
+}
+
+TEST(StandaloneOnJack, PlaysAsTheRendererDoesAndKeepsItsStateBetweenRuns) {
+  JackServer server(48000, 256);
+  ASSERT_TRUE(server.up()) << "jackd -d dummy did not start";
+  const std::string scratch = scratchFolder("plays");
+  {
+    Child koralin({koralinPath(), "--no-gui", "--no-connect", "-v", "--fresh", "--program", "Hard Acid"},
+                  configEnv(server, scratch));
+    expectPlayedAsRendered(server, koralin, kPhrase, 48000, "Hard Acid", 0, scratch);
+    EXPECT_NE(koralin.waitForLine("program 3 \"Rubber Sub\""), "") << "the program change from MIDI";
+    koralin.signal(SIGTERM);
+    EXPECT_EQ(koralin.wait(), 0) << koralin.err();
+    EXPECT_EQ(koralin.err(), "");
+    EXPECT_NE(koralin.waitForLine("state saved to " + scratch + "/config/Quillmarsh/Koralin.state"), "");
+  }
+  // The next start takes up the saved state, MIDI's program change included; --fresh starts from the factory's.
+  Child again({koralinPath(), "--no-gui", "--no-connect", "-v"}, configEnv(server, scratch));
+  EXPECT_NE(again.waitForLine("program 3 \"Rubber Sub\""), "") << again.out() << again.err();
+  again.signal(SIGINT);
+  EXPECT_EQ(again.wait(), 0);
+  Child fresh({koralinPath(), "--no-gui", "--no-connect", "-v", "--fresh"}, configEnv(server, scratch));
+  EXPECT_NE(fresh.waitForLine("program 1 \"Neutral Start\""), "") << fresh.out() << fresh.err();
+}
+
+TEST(StandaloneOnJack, SaysInOneLineWhenTheServerStopsAndPlaysAtTheNextServersRate) {
+  const std::string scratch = scratchFolder("restart");
+  const std::string state = scratch + "/lead.state";
+  {
+    JackServer server(48000, 256);
+    ASSERT_TRUE(server.up());
+    Child koralin({koralinPath(), "--no-gui", "--no-connect", "-v", "--program", "4", "--state", state},
+                  configEnv(server, scratch));
+    ASSERT_NE(activationFrame(koralin), 0u) << koralin.err();
+    server.stop();
+    EXPECT_EQ(koralin.wait(), 1);
+    EXPECT_EQ(std::count(koralin.err().begin(), koralin.err().end(), '\n'), 1) << koralin.err();
+    EXPECT_NE(koralin.err().find("the JACK server shut Koralin down"), std::string::npos) << koralin.err();
+    EXPECT_TRUE(std::filesystem::exists(state));
+  }
+  // The server back at twice the rate and another period: koralin plays in tune there, from the saved state.
+  JackServer server(96000, 512);
+  ASSERT_TRUE(server.up());
+  Child koralin({koralinPath(), "--no-gui", "--no-connect", "-v", "--state", state}, configEnv(server, scratch));
+  EXPECT_NE(koralin.waitForLine("at 96000 Hz, 512 frames a period"), "");
+  const Phrase twoNotes{{{0.0, 0.3, 40, 100}, {0.35, 0.6, 47, 100}}, -1, 0, 0.8};
+  expectPlayedAsRendered(server, koralin, twoNotes, 96000, "Screaming Lead", 12, scratch);
+}
+
+}  // namespace
+}  // namespace StandaloneTest
