@@ -23,23 +23,32 @@ static atomic_long counts[kRtKinds];
 static const char* _Atomic firstCall[kRtKinds];
 static const char* _Atomic firstStep[kRtKinds];
 static const char* _Atomic currentStep = "";
+static atomic_bool onlyMarked;
+static _Thread_local int threadMarked; /* the executable's own TLS: reading it never allocates */
 
 __attribute__((unused)) static void note(enum RtWatchKind kind, const char* function) {
   if (!atomic_load_explicit(&watching, memory_order_relaxed)) return;
+  if (atomic_load_explicit(&onlyMarked, memory_order_relaxed) && !threadMarked) return;
   if (atomic_fetch_add(&counts[kind], 1) == 0) {
     atomic_store(&firstCall[kind], function);
     atomic_store(&firstStep[kind], atomic_load(&currentStep));
   }
 }
 
-void rtWatchBegin(void) {
+static void begin(int marked) {
   for (int k = 0; k < kRtKinds; ++k) {
     atomic_store(&counts[k], 0);
     atomic_store(&firstCall[k], "");
     atomic_store(&firstStep[k], "");
   }
+  atomic_store(&onlyMarked, marked);
   atomic_store(&watching, 1);
 }
+
+void rtWatchBegin(void) { begin(0); }
+void rtWatchBeginMarked(void) { begin(1); }
+
+void rtWatchMark(int marked) { threadMarked = marked; }
 
 struct RtWatchReport rtWatchEnd(void) {
   atomic_store(&watching, 0);

@@ -30,6 +30,10 @@ struct RtWatchReport {
 void rtWatchBegin(void);               /* clears the counts and starts watching */
 struct RtWatchReport rtWatchEnd(void); /* stops watching */
 void rtWatchStep(const char* name);    /* names what runs from now on, for the report */
+/* Counts only the calls made on threads that marked themselves (a callback that a library's thread runs), from
+   rtWatchBeginMarked until rtWatchEnd. */
+void rtWatchBeginMarked(void);
+void rtWatchMark(int marked); /* this thread's calls count from now on (1) or no longer (0) */
 
 #ifdef __cplusplus
 }

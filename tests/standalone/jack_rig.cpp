@@ -43,6 +43,12 @@ JackServer::JackServer(int rate, int period) {
   }
 }
 
+std::string JackServer::log() const {
+  if (!jackd_) return {};
+  jackd_->waitForLine("\x01", 0);  // reads what is there
+  return jackd_->out() + jackd_->err();
+}
+
 void JackServer::stop() {
   if (!jackd_) return;
   jackd_->signal(SIGTERM);
@@ -83,9 +89,14 @@ void Probe::arm(const std::vector<TimedMidi>& events, uint32_t start) {
 
 bool Probe::recordFreewheeling(int ms) {
   jack_set_freewheel(keys_, 1);
+  const bool recorded = waitRecorded(ms);
+  jack_set_freewheel(keys_, 0);
+  return recorded;
+}
+
+bool Probe::waitRecorded(int ms) {
   for (int waited = 0; waited < ms && !recorded_.load(); waited += 5)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  jack_set_freewheel(keys_, 0);
   return recorded_.load();
 }
 

@@ -23,6 +23,8 @@ class JackServer {
   void stop();  // SIGTERM to its process id, then waits for it
   const std::string& name() const { return name_; }
   std::string env() const { return "JACK_DEFAULT_SERVER=" + name_; }
+  // What jackd wrote so far (it reports a client that missed its period).
+  std::string log() const;
 
  private:
   std::string name_;
@@ -48,6 +50,7 @@ class Probe {
   // Runs the server freewheeling (every client in turn, as fast as they go, never a missed period) until the
   // recording is done: what the machine's load does to real time stays out of the comparison.
   bool recordFreewheeling(int ms);
+  bool waitRecorded(int ms);  // in real time
   uint32_t now() const { return jack_frame_time(keys_); }
   jack_client_t* keys() const { return keys_; }
   std::vector<float> left, right;
