@@ -144,10 +144,11 @@ int App::startJack(const std::string& name, bool exactName) {
 
 bool App::joinSession(int& status) {
   nsm_->announce(executable_, options_.gui);
-  // No answer within a few seconds: nobody listens at NSM_URL, and koralin plays on its own.
+  // No answer within a few seconds: nobody listens at NSM_URL, and koralin plays on its own. The manager's open
+  // names the session's folder and the client name; nothing registers with JACK before it.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   bool welcomed = false;
-  while (!welcomed && !g_signal.load() && std::chrono::steady_clock::now() < deadline) {
+  while (!g_signal.load() && (welcomed || std::chrono::steady_clock::now() < deadline)) {
     for (const NsmClient::Message& m : nsm_->receive(100)) {
       if (m.kind == NsmClient::Message::Refused) {
         std::fprintf(stderr, "koralin: the session manager refused koralin (%s); playing without it\n",
@@ -159,20 +160,13 @@ bool App::joinSession(int& status) {
         welcomed = true;
         say("session manager \"" + m.name + "\"");
       }
+      if (m.kind == NsmClient::Message::Open && welcomed) return openSession(m, status), true;
     }
   }
-  if (!welcomed) {
-    if (g_signal.load()) return status = kEnded, true;
-    std::fprintf(stderr, "koralin: no answer from the session manager at NSM_URL; playing without it\n");
-    nsm_.reset();
-    return false;
-  }
-  // The manager's open names the session's folder and the client name; nothing registers with JACK before it.
-  while (!g_signal.load()) {
-    for (const NsmClient::Message& m : nsm_->receive(100))
-      if (m.kind == NsmClient::Message::Open) return openSession(m, status), true;
-  }
-  return status = kEnded, true;
+  if (g_signal.load()) return status = kEnded, true;
+  std::fprintf(stderr, "koralin: no answer from the session manager at NSM_URL; playing without it\n");
+  nsm_.reset();
+  return false;
 }
 
 void App::openSession(const NsmClient::Message& open, int& status) {
