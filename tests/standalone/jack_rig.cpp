@@ -173,6 +173,8 @@ std::vector<float> renderWithRenderer(const std::vector<TimedMidi>& events, int 
 
 double noteHz(int note) { return 440.0 * std::pow(2.0, (note - 81) / 12.0); }
 
+double semitonesFrom(double hz, int note) { return hz > 0 ? 12.0 * std::log2(hz / noteHz(note)) : 99.0; }
+
 HeardNote hear(const std::vector<float>& signal, size_t from, size_t to, double rate) {
   HeardNote heard{-1, 0.0, -200.0};
   to = std::min(to, signal.size());

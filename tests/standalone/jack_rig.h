@@ -82,6 +82,11 @@ struct HeardNote {
 HeardNote hear(const std::vector<float>& signal, size_t from, size_t to, double rate);
 // The pitch Koralin plays a note at with its tune knob at the centre: note 81 is 440 Hz.
 double noteHz(int note);
+// How far a heard pitch is from a note, in semitones. The oscillator's drift moves its pitch by a few percent over
+// a tenth of a second, so a note counts as in tune within three quarters of a semitone (0.75): a semitone off, a
+// wrong octave or a wrong sample rate (44.1 for 48 kHz is 1.5 semitones) are not.
+double semitonesFrom(double hz, int note);
+constexpr double kInTune = 0.75;
 
 // Where two renders first differ, or empty when they are the same to the bit over their common length.
 std::string firstDifference(const std::vector<float>& a, const std::vector<float>& b, size_t length);
