@@ -12,6 +12,20 @@ namespace {
 
 constexpr KeySym kProgramKeys[] = {XK_Page_Down, XK_Page_Up, XK_KP_Page_Down, XK_KP_Page_Up};
 
+// A key another client grabbed on the root window already (a desktop's shortcut) is refused with BadAccess; the
+// other keys still step, and Xlib's default handler would end the process instead.
+int ignoreRefusedGrab(Display*, XErrorEvent*) { return 0; }
+
+void grabProgramKeys(Display* display, Window window) {
+  XSync(display, False);
+  int (*previous)(Display*, XErrorEvent*) = XSetErrorHandler(ignoreRefusedGrab);
+  for (KeySym key : kProgramKeys)
+    if (KeyCode code = XKeysymToKeycode(display, key))
+      XGrabKey(display, code, AnyModifier, window, True, GrabModeAsync, GrabModeAsync);
+  XSync(display, False);
+  XSetErrorHandler(previous);
+}
+
 // A fixed size, the class the desktop file names, our process id: what a window manager reads before mapping.
 void setHints(Display* display, Window window, int width, int height) {
   XSizeHints* size = XAllocSizeHints();
@@ -51,10 +65,7 @@ bool EditorWindow::open(std::string& reason) {
   Atom deleteAtom = deleteWindow_;
   XSetWMProtocols(d, window_, &deleteAtom, 1);
   XSelectInput(d, window_, StructureNotifyMask);
-  for (KeySym key : kProgramKeys)
-    if (KeyCode code = XKeysymToKeycode(d, key))
-      XGrabKey(d, code, AnyModifier, window_, True, GrabModeAsync, GrabModeAsync);
-  XSync(d, False);
+  grabProgramKeys(d, window_);
   return true;
 }
 

@@ -120,6 +120,21 @@ Canvas makeCommonTextures(const std::string& fontDir) {
   return canvas;
 }
 
+Canvas makeIcon(int size) {
+  Canvas canvas(size, size);
+  const float k = 80.0f / size;  // the icon is the scale ring's 80 x 80 square, scaled
+  const float turned = 0.3f * kTravel / 2 * kPi / 180;  // a little past the middle, as a knob at work
+  supersample(canvas, 0, 0, size, size, [&](float x, float y, float* s) {
+    const float rx = x * k, ry = y * k;
+    // The panel's dark plate with rounded corners, lighter at the top as the panel is.
+    const float plate = coverage(roundRectDistance(rx, ry, 1, 1, 79, 79, 14) / k);
+    over(s, mix(rgb(58, 62, 69), rgb(30, 32, 37), ry / 80), plate);
+    scaleRing(rx, ry, s);
+    knob(rx - 20, ry - 20, turned, s);
+  });
+  return canvas;
+}
+
 Canvas makeKnobStrip() {
   Canvas canvas(321, 480);
   for (int n = 0; n < kFrames; ++n) {

@@ -1,12 +1,19 @@
 // Picture generator: writes background.png, commontextures.png and oldknobs.png into the given folder.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "art_pictures.h"
 
 int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--icon") {  // the standalone's icon, drawn at build time
+    const int size = std::atoi(argv[2]);
+    if (size >= 16 && size <= 1024 && art::makeIcon(size).writePng(argv[3])) return 0;
+    std::fprintf(stderr, "could not draw a %s pixel icon into %s\n", argv[2], argv[3]);
+    return 1;
+  }
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s <output folder> [font folder]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s <output folder> [font folder] | --icon SIZE FILE.png\n", argv[0]);
     return 2;
   }
   std::string out = argv[1];
