@@ -86,7 +86,8 @@ void AlsaInput::close() {
   if (thread_.joinable()) {
     stopping_.store(true);
     const char byte = 0;
-    if (write(wake_[1], &byte, 1) < 0) {}  // the thread also sees stopping_ at its next message
+    if (write(wake_[1], &byte, 1) < 0) {
+    }  // the thread also sees stopping_ at its next message
     thread_.join();
   }
   for (int& fd : wake_) {

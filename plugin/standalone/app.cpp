@@ -86,8 +86,8 @@ int App::prepare() {
   if (!instance_) return fail("the instrument could not be made (it needs a processor with SSE2)");
   wanted_ = -1;
   if (!options_.program.empty() && (wanted_ = findProgram(*instance_, options_.program)) < 0)
-    return fail("--program: there is no program \"" + options_.program + "\" (there are " +
-                programList(*instance_) + ")");
+    return fail("--program: there is no program \"" + options_.program + "\" (there are " + programList(*instance_) +
+                ")");
   std::string problem;
   nsm_ = NsmClient::fromEnvironment(problem);
   if (!problem.empty()) std::fprintf(stderr, "koralin: %s; playing without a session manager\n", problem.c_str());
@@ -99,7 +99,8 @@ int App::prepare() {
   if (!options_.fresh && !statePath_.empty()) {
     std::string reason;
     if (loadStateFile(*instance_, statePath_, reason)) say("state loaded from " + statePath_);
-    else if (!reason.empty()) return fail("cannot load the state in " + statePath_ + ": " + reason + " (--fresh starts without it)");
+    else if (!reason.empty())
+      return fail("cannot load the state in " + statePath_ + ": " + reason + " (--fresh starts without it)");
   }
   if (wanted_ >= 0) instance_->selectProgram(wanted_);
   return startJack(options_.clientName, false);
@@ -115,8 +116,9 @@ int App::startJack(const std::string& name, bool exactName) {
   switch (engine_->open(name, exactName, detail)) {
     case JackEngine::OpenResult::Opened: break;
     case JackEngine::OpenResult::NoServer:
-      return fail("no JACK server is running: start one (jackd -d alsa, or qjackctl), or on a PipeWire desktop "
-                  "install pipewire-jack");
+      return fail(
+          "no JACK server is running: start one (jackd -d alsa, or qjackctl), or on a PipeWire desktop "
+          "install pipewire-jack");
     case JackEngine::OpenResult::Refused: return fail("JACK would not take the client \"" + name + "\": " + detail);
   }
   if (options_.alsaMidi) {
@@ -151,8 +153,7 @@ bool App::joinSession(int& status) {
   while (!g_signal.load() && (welcomed || std::chrono::steady_clock::now() < deadline)) {
     for (const NsmClient::Message& m : nsm_->receive(100)) {
       if (m.kind == NsmClient::Message::Refused) {
-        std::fprintf(stderr, "koralin: the session manager refused koralin (%s); playing without it\n",
-                     m.path.c_str());
+        std::fprintf(stderr, "koralin: the session manager refused koralin (%s); playing without it\n", m.path.c_str());
         nsm_.reset();
         return false;
       }
@@ -276,7 +277,9 @@ void App::serveSession() {
         else window_->hide();
         nsm_->guiShown(window_->shown());
         break;
-      case NsmClient::Message::Open: nsm_->error(kOpenPath, NsmClient::kNotNow, "Koralin cannot switch sessions"); break;
+      case NsmClient::Message::Open:
+        nsm_->error(kOpenPath, NsmClient::kNotNow, "Koralin cannot switch sessions");
+        break;
       default: break;
     }
   }

@@ -30,7 +30,8 @@ Child::Child(const std::vector<std::string>& argv, const std::vector<std::string
   for (char** e = environ; *e; ++e) {
     const std::string entry = *e;
     bool replaced = false;
-    for (const std::string& mine : env) replaced |= entry.substr(0, entry.find('=') + 1) == mine.substr(0, mine.find('=') + 1);
+    for (const std::string& mine : env)
+      replaced |= entry.substr(0, entry.find('=') + 1) == mine.substr(0, mine.find('=') + 1);
     if (!replaced) environment.push_back(entry);
   }
   environment.insert(environment.end(), env.begin(), env.end());

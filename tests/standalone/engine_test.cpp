@@ -23,11 +23,16 @@ int watchedProcess(jack_nframes_t frames, void* engine) {
 
 // Every kind of message the port may carry, a held note last; the probe plays them in real time.
 std::vector<TimedMidi> everyKind(uint32_t at, int note) {
-  std::vector<TimedMidi> events = {{at, {0xB0, 64, 127}, 3},          {at + 10, {0x90, 40, 120}, 3},
-                                   {at + 300, {0xE0, 0, 80}, 3},      {at + 400, {0xB0, 74, 20}, 3},
-                                   {at + 500, {0xD0, 90, 0}, 2},      {at + 600, {0xF8, 0, 0}, 1},
-                                   {at + 700, {0xC0, 5, 0}, 2},       {at + 900, {0xB0, 64, 0}, 3},
-                                   {at + 910, {0xE0, 0, 64}, 3},      {at + 1000, {0x80, 40, 0}, 3},
+  std::vector<TimedMidi> events = {{at, {0xB0, 64, 127}, 3},
+                                   {at + 10, {0x90, 40, 120}, 3},
+                                   {at + 300, {0xE0, 0, 80}, 3},
+                                   {at + 400, {0xB0, 74, 20}, 3},
+                                   {at + 500, {0xD0, 90, 0}, 2},
+                                   {at + 600, {0xF8, 0, 0}, 1},
+                                   {at + 700, {0xC0, 5, 0}, 2},
+                                   {at + 900, {0xB0, 64, 0}, 3},
+                                   {at + 910, {0xE0, 0, 64}, 3},
+                                   {at + 1000, {0x80, 40, 0}, 3},
                                    {at + 1200, {0x90, (uint8_t)note, 100}, 3}};
   return events;
 }

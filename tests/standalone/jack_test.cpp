@@ -87,7 +87,7 @@ void expectPlayedAsRendered(const JackServer& server, Child& koralin, uint32_t a
   }
   if (!newPeriod) {
     EXPECT_EQ(firstDifference(probe.left, reference, frames), "") << "the output against koralin-render; jackd said:\n"
-                                                                   << server.log();
+                                                                  << server.log();
   }
   EXPECT_EQ(firstDifference(probe.left, probe.right, frames), "") << "the two outputs";
 }

@@ -76,8 +76,8 @@ class NsmServer {
 
 bool jackHasPort(const JackServer& server, const std::string& port) {
   jack_status_t status{};
-  jack_client_t* c = jack_client_open("nsm-test-looker", (jack_options_t)(JackNoStartServer | JackServerName),
-                                      &status, server.name().c_str());
+  jack_client_t* c = jack_client_open("nsm-test-looker", (jack_options_t)(JackNoStartServer | JackServerName), &status,
+                                      server.name().c_str());
   const bool found = c && jack_port_by_name(c, port.c_str());
   if (c) jack_client_close(c);
   return found;

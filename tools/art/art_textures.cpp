@@ -122,7 +122,7 @@ Canvas makeCommonTextures(const std::string& fontDir) {
 
 Canvas makeIcon(int size) {
   Canvas canvas(size, size);
-  const float k = 80.0f / size;  // the icon is the scale ring's 80 x 80 square, scaled
+  const float k = 80.0f / size;                         // the icon is the scale ring's 80 x 80 square, scaled
   const float turned = 0.3f * kTravel / 2 * kPi / 180;  // a little past the middle, as a knob at work
   supersample(canvas, 0, 0, size, size, [&](float x, float y, float* s) {
     const float rx = x * k, ry = y * k;
