@@ -77,7 +77,7 @@ void Child::pump(int ms) {
 
 std::string Child::waitForLine(const std::string& text, int ms) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-  for (;;) {
+  for (pump(0);;) {
     for (size_t end; (end = out_.find('\n', scanned_)) != std::string::npos; scanned_ = end + 1) {
       const std::string line = out_.substr(scanned_, end - scanned_);
       if (line.find(text) != std::string::npos) {
