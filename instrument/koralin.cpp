@@ -18,7 +18,7 @@ Koralin::Koralin(audioMasterCallback hostCallback)
     setQuantized(i, p.defaultStep);
   }
   loadFactorySettings();
-  loadUserDefaultsAtStart();
+  loadUserDefaults();
   // Registers itself with the plug-in, which tells the host there is an editor.
   new Lattice::PlugEditVST(this, this, &editorDesc_);
 }

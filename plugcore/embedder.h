@@ -3,9 +3,9 @@
 // audioMasterVendorSpecific, index kEmbedderQuestion, value kChunkRefused and the reason text as ptr; a host that
 // answers kRefusalTaken reports the refusal to its own host instead, and no box appears. Any other answer (every
 // VST 2.4 host's) leaves the box as it was.
-// While it is being made, the instrument asks the same way (value kUserDefaultsAtStart) before it reads the user's
-// defaults file; a host that answers kUserDefaultsDeclined gets the factory settings alone (a standalone started
-// afresh). Any other answer reads the file as before.
+// The other way, a host of ours may ask the core with effVendorSpecific, index kEmbedderQuestion and value
+// kLoadFactoryState, for the state of an instance whose user never saved defaults (a standalone started afresh);
+// the core answers 1 when it loaded it. No VST 2.4 host sends these numbers.
 #pragma once
 
 #include "vst/aeffect.h"
@@ -15,7 +15,6 @@ namespace PlugCore {
 constexpr int32_t kEmbedderQuestion = vstFourCC('Q', 'm', 'E', 'm');
 constexpr intptr_t kChunkRefused = vstFourCC('R', 'e', 'f', 'u');
 constexpr intptr_t kRefusalTaken = vstFourCC('T', 'a', 'k', 'n');
-constexpr intptr_t kUserDefaultsAtStart = vstFourCC('U', 'D', 'e', 'f');
-constexpr intptr_t kUserDefaultsDeclined = vstFourCC('N', 'o', 'U', 'D');
+constexpr intptr_t kLoadFactoryState = vstFourCC('F', 'a', 'c', 't');
 
 }  // namespace PlugCore

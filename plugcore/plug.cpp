@@ -1,10 +1,12 @@
 // Plug: construction, identity answers, pins, and the suspend/resume lifecycle.
 #include "plugcore/plug.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "platform/system.h"
+#include "plugcore/embedder.h"
 
 namespace PlugCore {
 namespace {
@@ -26,7 +28,8 @@ Plug::Plug(audioMasterCallback hostCallback, int32_t programCount, int32_t param
       name_(name),
       inputPairs_(inputPairs),
       processLock_(1, 2147483647),
-      params_(parameterCount) {
+      params_(parameterCount),
+      productDefaults_((size_t)std::max<int32_t>(parameterCount, 0), 0.0f) {
   setUniqueID(nameHash(name));
   canProcessReplacing(true);
   programsAreChunks(true);
@@ -151,6 +154,10 @@ intptr_t Plug::vendorSpecific(int32_t index, intptr_t value, void*, float opt) {
   // "stCA" and "Whee" as big-endian numbers: the host forwards a mouse-wheel turn over the editor.
   if (index == 0x73744341 && value == 0x57686565) {
     Platform::forwardMouseWheel(opt);
+    return 1;
+  }
+  if (index == kEmbedderQuestion && value == kLoadFactoryState) {
+    loadFactoryState();
     return 1;
   }
   return 0;

@@ -154,8 +154,9 @@ class alignas(16) Plug : public AudioEffectX, public IParamCook, public Random {
   const PlugProgram& program(int32_t index) const { return programs_[(size_t)index]; }
   void loadFactorySettings();
   void loadUserDefaults();
-  // The user defaults as the instrument's construction reads them: unless an embedding host declines them.
-  void loadUserDefaultsAtStart();
+  // The state of an instance whose user never saved defaults: the product's own defaults, no learnt controllers,
+  // and the factory settings over them.
+  void loadFactoryState();
   void saveUserDefaults();
   std::string defaultsFilePath() const;
 
@@ -258,6 +259,7 @@ class alignas(16) Plug : public AudioEffectX, public IParamCook, public Random {
   std::vector<double*> inputChannels_, outputChannels_, inputViews_, outputViews_, hostOutputs_;
 
   ParamTable params_;
+  std::vector<float> productDefaults_;  // the defaults as the product defined them, before any defaults file
   std::atomic<IParamNotify*> notify_{nullptr};
 
   // MIDI state.

@@ -3,7 +3,6 @@
 #include "platform/files.h"
 #include "platform/resources.h"
 #include "plugcore/chunk_codec.h"
-#include "plugcore/embedder.h"
 #include "plugcore/fx_container.h"
 #include "plugcore/plug.h"
 
@@ -52,11 +51,16 @@ void Plug::loadUserDefaults() {
   loadState(readChunk(bytes.data(), bytes.size()), LoadStart::Current, LoadMappings::FromChunk, true);
 }
 
-void Plug::loadUserDefaultsAtStart() {
-  if (hostCallback(audioMasterVendorSpecific, kEmbedderQuestion, kUserDefaultsAtStart, nullptr) ==
-      kUserDefaultsDeclined)
-    return;
-  loadUserDefaults();
+void Plug::loadFactoryState() {
+  {
+    ProgramsHeld held(*this);
+    for (int32_t i = 0; i < params_.count(); ++i) {
+      params_[i].defaultValue = productDefaults_[(size_t)i];
+      params_[i].controllerKey = kNoController;
+    }
+  }
+  learnTarget_.store(-1);
+  loadFactorySettings();
 }
 
 void Plug::saveUserDefaults() {

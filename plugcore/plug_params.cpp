@@ -12,6 +12,7 @@ void Plug::defineParam(int32_t index, const char* name, const char* label, float
   p.name = name;
   p.label = label;
   p.defaultValue = defaultValue;
+  productDefaults_[(size_t)index] = defaultValue;
   p.flags = flags;
 }
 

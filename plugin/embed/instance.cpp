@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "plugcore/chunk_codec.h"
+#include "plugcore/embedder.h"
 #include "plugcore/factory.h"
 #include "plugcore/plug.h"
 
@@ -33,7 +34,6 @@ std::unique_ptr<Instance> Instance::create(const char* hostProduct, Listener* li
 
 std::unique_ptr<Instance> Instance::create(const char* hostProduct, Listener* listener, const StartOptions& options) {
   std::unique_ptr<Instance> instance(new Instance(hostProduct, listener));
-  instance->userDefaults_ = options.userDefaults;
   Instance* outer = swapMaking(instance.get());  // pluginEntry lets no exception out
   instance->effect_ = PlugCore::pluginEntry(&Instance::hostCallback);
   swapMaking(outer);
@@ -48,6 +48,8 @@ std::unique_ptr<Instance> Instance::create(const char* hostProduct, Listener* li
     return nullptr;
   }
   instance->dispatch(effOpen);
+  if (!options.userDefaults)
+    instance->dispatch(effVendorSpecific, PlugCore::kEmbedderQuestion, PlugCore::kLoadFactoryState);
   for (int32_t i = 0; i < KoralinParams::kCount; ++i) instance->shadow_[i] = instance->parameter(i);
   return instance;
 }

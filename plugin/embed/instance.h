@@ -93,8 +93,9 @@ class Instance {
   // it. hostProduct is what the instrument reads as the host's product string ("Koralin LV2"). Null when the entry
   // point made no instrument (a processor without SSE2, a failure inside), after effClose of whatever it made.
   static std::unique_ptr<Instance> create(const char* hostProduct, Listener* listener = nullptr);
-  // The same, with what the instrument reads while it is made. userDefaults false: it starts from its factory
-  // settings alone, without the user's defaults file (its editor's menu still loads and saves that file).
+  // The same, with how it starts. userDefaults false: in the state of a user who never saved defaults (the
+  // factory's programs, the product's defaults, no learnt controllers); its editor's menu still loads and saves the
+  // defaults file.
   struct StartOptions {
     bool userDefaults = true;
   };
@@ -181,7 +182,6 @@ class Instance {
   AEffect* effect_ = nullptr;
   std::string hostProduct_;
   bool constructing_ = true;  // while the entry point runs (its thread only)
-  bool userDefaults_ = true;  // the answer to the instrument's question while it is made
 
   // Main side.
   std::atomic<bool> active_{false};

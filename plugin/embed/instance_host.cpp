@@ -78,8 +78,6 @@ intptr_t Instance::answer(int32_t opcode, int32_t index, intptr_t value, void* p
         refusals_.fetch_add(1, std::memory_order_acq_rel);
         return PlugCore::kRefusalTaken;
       }
-      if (index == PlugCore::kEmbedderQuestion && value == PlugCore::kUserDefaultsAtStart)
-        return userDefaults_ ? 0 : PlugCore::kUserDefaultsDeclined;
       return 0;
     default: return 0;
   }
