@@ -23,6 +23,8 @@ class Child {
   int wait(int ms = 10000);
   bool running();
 
+  // Reads what the pipes hold now, leaving waitForLine's place where it was (for quoting out() and err()).
+  void collect() { pump(0); }
   const std::string& out() const { return out_; }
   const std::string& err() const { return err_; }
   pid_t pid() const { return pid_; }

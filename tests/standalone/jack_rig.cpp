@@ -45,7 +45,7 @@ JackServer::JackServer(int rate, int period) {
 
 std::string JackServer::log() const {
   if (!jackd_) return {};
-  jackd_->waitForLine("\n", 0);  // reads what is there
+  jackd_->collect();
   return jackd_->out() + jackd_->err();
 }
 

@@ -107,7 +107,7 @@ std::unique_ptr<Child> openSession(NsmServer& nsm, const JackServer& server, con
   EXPECT_FALSE(jackHasPort(server, "Koralin:midi_in")) << "a JACK client before the manager's open";
   nsm.send("/nsm/client/open", "sss", prefix.c_str(), "Song", "Koralin.nTEST");
   const Received reply = nsm.waitFor("/reply");
-  koralin->waitForLine("\n", 0);  // reads what it said so far, for the message below
+  koralin->collect();  // what it said so far, for the message below
   EXPECT_EQ(reply.strings.empty() ? "" : reply.strings[0], "/nsm/client/open") << koralin->out() << koralin->err();
   EXPECT_TRUE(jackHasPort(server, "Koralin.nTEST:midi_in"));
   return koralin;
