@@ -25,7 +25,7 @@ if ! { cmake --preset release && cmake --build --preset release --target koralin
   exit 1
 fi
 left_out=()
-[[ -e /dev/snd/seq ]] || left_out+=("the ALSA sequencer input (no /dev/snd/seq: the snd-seq module is not loaded here)")
+[[ -e /dev/snd/seq ]] || left_out+=("koralin on the ALSA sequencer (no /dev/snd/seq: the snd-seq module is not loaded here; its events' MIDI bytes were still checked against libasound's)")
 if [[ -z "${DISPLAY:-}" ]]; then
   left_out+=("the window and NSM's show and hide (no display)")
 fi
