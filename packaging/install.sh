@@ -13,6 +13,9 @@ me="install.sh"
 # new one; an archive without the format's file leaves that line out and says so.
 formats=(
   "VST 2.4 plug-in|Koralin.so|vst"
+  "standalone for JACK|koralin|bin"
+  "standalone's launcher|koralin.desktop|applications"
+  "standalone's icon|koralin.png|icons"
 )
 
 # The user's folders, by the names the table uses.
@@ -24,6 +27,7 @@ target_folder() {
     clap) echo "$HOME/.clap" ;;
     bin) echo "$HOME/.local/bin" ;;
     applications) echo "$data/applications" ;;
+    icons) echo "$data/icons/hicolor/128x128/apps" ;;
     *) fail "the format table names an unknown folder '$1'" ;;
   esac
 }
@@ -251,6 +255,10 @@ install() {
   write_manifest
   echo "What was installed is listed in $(manifest); 'bash $me --uninstall' removes it."
   echo "Hosts find the VST 2.4 plug-in in ~/.vst (add that folder to a host's plug-in folders if it does not look there)."
+  if [[ -e "$here/koralin" ]]; then
+    echo "The standalone: koralin in ~/.local/bin (on the PATH from the next login once that folder is there)," \
+      "or Koralin in the desktop's menu."
+  fi
 }
 
 main() {

@@ -54,6 +54,7 @@ fail() {
 # dispatchers or a plain libGL) and FreeType. The renderer: glibc and libsndfile.
 module_libs="libc.so.6 libm.so.6 ld-linux-x86-64.so.2 libX11.so.6 libGL.so.1 libGLX.so.0 libOpenGL.so.0 libfreetype.so.6"
 render_libs="libc.so.6 libm.so.6 ld-linux-x86-64.so.2 libsndfile.so.1"
+standalone_libs="$module_libs libjack.so.0 liblo.so.7 libasound.so.2"
 newest_glibc="2.36"  # Debian 12's
 freetype_home=/usr/local/src/koralin-freetype
 
@@ -87,7 +88,7 @@ configure() {
   local how=(--preset "$preset")
   if [[ "$dir" != "build/$preset" ]]; then
     how=(-S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORALIN_TESTS=OFF -DKORALIN_BENCH=OFF
-      -DKORALIN_TOOLS=OFF)
+      -DKORALIN_TOOLS=ON)
     [[ -z "$toolchain" ]] || how+=("-DCMAKE_TOOLCHAIN_FILE=$root/cmake/$toolchain")
   fi
   if ! cmake "${how[@]}" >"$log" 2>&1; then
@@ -116,7 +117,7 @@ build() {
 build_set() {
   local linux=$1 win64=$2 win32=$3
   configure "$linux" release ""
-  build "$linux" Koralin koralin-render
+  build "$linux" Koralin koralin-render koralin koralin_icon
   if [[ -n "$win64" ]]; then
     configure "$win64" win64 toolchain-mingw-x86_64.cmake
     build "$win64" Koralin
@@ -226,6 +227,8 @@ pack() {
   mkdir -p "$lin" "$win/64-bit" "$win/32-bit"
   strip --strip-all -o "$lin/Koralin.so" "$linux/Koralin.so"
   strip --strip-all -o "$lin/koralin-render" "$linux/koralin-render"
+  strip --strip-all -o "$lin/koralin" "$linux/koralin"
+  cp "$linux/koralin.desktop" "$linux/koralin.png" "$lin/"
   sed "s/@KORALIN_VERSION@/$version/" packaging/install.sh >"$lin/install.sh"
   # strip writes the time of day into a PE header unless given one: zero, as the linker left it.
   SOURCE_DATE_EPOCH=0 x86_64-w64-mingw32-strip --strip-all -o "$win/64-bit/Koralin.dll" "$win64/Koralin.dll"
@@ -235,16 +238,18 @@ pack() {
 
   check_elf "$lin/Koralin.so" "$module_libs" "VSTPluginMain main"
   check_elf "$lin/koralin-render" "$render_libs" - '^libsndfile\.so\.1(\.[0-9]+)*$'
+  check_elf "$lin/koralin" "$standalone_libs" - '^ALSA_0\.9(\.0rc4)?$'
   check_dll "$win/64-bit/Koralin.dll" pei-x86-64
   check_dll "$win/32-bit/Koralin.dll" pei-i386
-  for file in "$lin/Koralin.so" "$lin/koralin-render" "$win/64-bit/Koralin.dll" "$win/32-bit/Koralin.dll"; do
+  for file in "$lin/Koralin.so" "$lin/koralin-render" "$lin/koralin" "$win/64-bit/Koralin.dll" \
+    "$win/32-bit/Koralin.dll"; do
     check_paths "$file"
   done
 
   # Same owner, modes and times whoever packs: sorted names, the commit's time, no extra fields.
   find "$stage" -type d -exec chmod 0755 {} +
   find "$stage" -type f -exec chmod 0644 {} +
-  chmod 0755 "$lin/Koralin.so" "$lin/koralin-render" "$lin/install.sh"
+  chmod 0755 "$lin/Koralin.so" "$lin/koralin-render" "$lin/koralin" "$lin/install.sh"
   find "$stage" -exec touch -h -d "@$epoch" {} +
   mkdir -p "$dest"
   rm -f "$dest/$tarball" "$dest/$zipfile"
