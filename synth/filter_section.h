@@ -46,6 +46,17 @@ struct Biquad {
 constexpr double kLadderInputVolts = 0.05;
 // The output gain after the second high-pass.
 constexpr double kOutputGain = 12.5;
+// A double below this in magnitude is a float zero when a host converts it (to nearest): the host hears nothing.
+constexpr double kHostSilence = 0x1p-150;
+// The largest magnitude, in volts, that the first high-pass's output (what the amplifier multiplies) can take. The
+// ladder does not amplify its input of kLadderInputVolts per unit of wave: over hundreds of random settings, the
+// extremes among them, at rates from 8 to 384 kHz, the largest seen was 0.043 V; the bound keeps a factor 23.
+constexpr double kPreAmpBound = 1.0;
+// The accent envelope's input: the smoothed accent knob plus an offset, scaled so that full accent gives 1.
+constexpr double kAccentOffset = 0.125;
+constexpr double kAccentScale = 0.8888888888888888;  // 8 / 9
+// The sweep's attack rate per sample at smoothed resonance rs: 25 ms at full resonance, 50 ms at none.
+double sweepAttackRate(double rs, double fs);
 
 class FilterSection {
  public:
@@ -75,63 +86,73 @@ class FilterSection {
   double ladderTick(double tick, const SampleControl& s) { return ladder_.step(kLadderInputVolts * tick, s.g); }
   double finish(const double ladderOut[kDecimatorPhases], const SampleControl& s);
 
-  // Rest. With the amplifier's gain exactly zero, nothing before the amplifier reaches the output: the ladder, the
-  // decimator, the first high-pass and the ladder's tuning sleep, and a resting sample is the second high-pass
-  // ringing out on zero input, exactly what the whole section would give. The envelopes and smoothers go on
-  // (restingGain, every sample: the control path without the cutoff law), and the first sample whose gain is not
-  // zero wakes the section (wake: the rest of that sample's control) with the state that WakeChoice says for the
-  // parts that slept.
+  // Rest. Once no key is held, the gain is below gainThreshold() and the host has heard only zeros for a while (the
+  // output below kHostSilence for restSamples() samples, with the second high-pass's state too small to ring above
+  // it: readyToRest), nothing that the section can still make reaches a host's float until the gain rises again
+  // (prepare derives the thresholds from kPreAmpBound, the high-pass's gains and kOutputGain). The ladder, the
+  // decimator, both high-passes and the ladder's tuning then sleep and the output is zero. The envelopes and
+  // smoothers go on (restingGain, every sample: the control path without the cutoff law), and the first sample
+  // whose gain reaches the threshold wakes the section (wake: the rest of that sample's control) with the state
+  // that WakeChoice says for the parts that slept.
   struct WakeChoice {
     bool clearLadder = false;     // discharge the ladder's capacitors (else: as they were when it fell asleep)
     bool clearDecimator = false;  // empty the decimator's accumulator
     bool clearHighPass = false;   // empty the first high-pass
     bool settleCutoff = false;    // the tuning's smoothing low-pass at rest on the waking sample's cutoff
   };
-  void sleep() { resting_ = true; }
+  double gainThreshold() const { return gainThreshold_; }
+  int32_t restSamples() const { return restSamples_; }
+  // Output samples below kHostSilence in a row up to the last one finished, counted up to restSamples().
+  int32_t silentRun() const { return silentRun_; }
+  bool readyToRest() const {
+    return silentRun_ >= restSamples_ && std::fabs(highPass2_.z1) < stateThreshold_ &&
+           std::fabs(highPass2_.z2) < stateThreshold_;
+  }
+  void sleep() {
+    resting_ = true;
+    highPass2_ = Biquad();
+  }
   bool resting() const { return resting_; }
   double restingGain(const FilterControls& controls);
-  double restingSample();
   SampleControl wake();
   void setWakeChoice(const WakeChoice& choice) { wakeChoice_ = choice; }
-  // The resting samples of a block through which the amplifier stays shut: only the smoothed knobs, the decay
-  // envelope, the sweep and the second high-pass move (the gate level, its smoother and the accent envelope stay
-  // zero), held in a value that the caller keeps in registers: restingRun, next() for each sample, endRestingRun.
-  // Each step is the one envelopes and restingSample take. The ladder's resonance values wait for the next sample
-  // that the control path takes whole.
+  // The resting samples of a block through which the gain stays below the threshold (staysShut): only the
+  // envelopes and smoothers move, held in a value that the caller keeps in registers: restingRun, next() for each
+  // sample, endRestingRun. Each step is the one advanceEnvelopes takes (the gate level stays zero). The ladder's
+  // resonance values wait for the next sample that the control path takes whole.
   struct RestingRun {
-    OnePole accent, reso, envmod, cutoff;
+    OnePole accent, reso, envmod, cutoff, accentEnv, gate;
     double accentKnob, resoKnob, envmodKnob, cutoffKnob;
     double b, c;  // the smoothers' coefficients
     double decay, decayFactor;
-    double sweep, accentEnvelope, releaseRate;
-    Biquad highPass;
-    BiquadCoefficients highPassK;
-    [[gnu::always_inline]] double next() {
-      accent.run(accentKnob, b, c);
-      reso.run(resoKnob, b, c);
+    double sweep, releaseRate;
+    double attackReso, attackRate;  // the sweep's attack rate and the smoothed resonance it belongs to
+    double fs;
+    bool accented;
+    [[gnu::always_inline]] void next() {
+      const double as = accent.run(accentKnob, b, c);
+      const double rs = reso.run(resoKnob, b, c);
       envmod.run(envmodKnob, b, c);
       decay = decay * decayFactor;
-      // The accent envelope is zero and the sweep never below it: the sweep releases.
-      sweep = sweep + (accentEnvelope - sweep) * releaseRate;
+      const double J = accentEnv.run(accented ? (as + kAccentOffset) * kAccentScale * decay : 0.0, b, c);
+      if (J > sweep) {
+        if (rs != attackReso) attackReso = rs, attackRate = sweepAttackRate(rs, fs);
+        sweep = sweep + (J - sweep) * attackRate;
+      } else {
+        sweep = sweep + (J - sweep) * releaseRate;
+      }
       cutoff.run(cutoffKnob, b, c);
-      return highPass.run(0.0, highPassK) * kOutputGain;
+      gate.run(0.0, b, c);
     }
   };
   RestingRun restingRun(const FilterControls& controls) const;
-  void endRestingRun(RestingRun run);
-  // The amplifier stays shut until a new note opens the gate: the gate level and its smoother are zero, and so are
-  // the accent envelope and its input (the note is not accented, or its decay envelope has run out).
-  bool staysShut() const {
-    return gateLevel_ == 0.0 && gateSmooth_.in == 0.0 && gateSmooth_.out == 0.0 && accentEnv_.in == 0.0 &&
-           accentEnv_.out == 0.0 && (!accented_ || decay_ == 0.0);
-  }
-  // At rest with the amplifier shut until a note and the second high-pass rung out. Left on zero input under
-  // flush-to-zero, that filter's state does not reach zero but circles below 2^-1000, and its output is zero but
-  // for rare samples below 1e-300: silence until the next note.
-  bool quiet() const {
-    constexpr double kRungOut = 0x1p-1000;
-    return resting_ && staysShut() && std::fabs(highPass2_.z1) < kRungOut && std::fabs(highPass2_.z2) < kRungOut;
-  }
+  void endRestingRun(const RestingRun& run);
+  // No sample with these controls (no key held) can reach the gain threshold: the smoothers are averages of their
+  // inputs and outputs, the decay envelope only falls, so the gate smoother, the accent envelope and its input stay
+  // under their present largest values. With half the threshold as the margin for rounding.
+  bool staysShut(const FilterControls& controls) const;
+  // At rest until a new event: the block just rendered ended resting and its controls keep the amplifier shut.
+  bool quiet() const { return resting_ && staysShut(last_); }
 
   double decayLevel() const { return decay_; }
   double gateLevel() const { return gateLevel_; }
@@ -162,9 +183,15 @@ class FilterSection {
   Ladder ladder_;
   Decimator decimator_;
   const Exp2Tables* exp2_;
-  bool resting_ = false;   // the parts before the amplifier sleep
+  bool resting_ = false;   // the ladder, decimator and high-passes sleep
   bool accented_ = false;  // the block's note is accented
   WakeChoice wakeChoice_;
+  FilterControls last_{};  // the block's controls, for quiet
+  // The rest's thresholds (prepare): below gainThreshold_ the amplifier's output stays under kHostSilence / 8,
+  // and so does what the second high-pass rings out from states below stateThreshold_.
+  double gainThreshold_ = 0.0, stateThreshold_ = 0.0;
+  int32_t restSamples_ = 1;  // the while: kRestSeconds of host silence
+  int32_t silentRun_ = 0;
 };
 
 }  // namespace Synth

@@ -173,10 +173,18 @@ void Oscillator::coastRun(Motion& m, const Block& block, Synth::Random::State& s
 
 // A tick's line entries are read by the 31 ticks after it, so only the last samples' ticks write the line. Before
 // them the run keeps only the line's position; then it clears the line, whose entries that the ticks after the run
-// will read hold nothing but what the last ticks add.
+// will read hold nothing but what the last ticks add. The random source's run needs round toward zero (the
+// engine's mode); in any other mode the ticks go one by one, exact but slower.
 template <class EachSample>
 void Oscillator::coastSamples(const Block& block, Synth::Random& random, int32_t samples, EachSample& each) {
   if (samples <= 0) return;
+  if (!roundsTowardZero()) {
+    for (int32_t i = 0; i < samples; ++i) {
+      for (int32_t j = 0; j < 5; ++j) advance<false, true, true, true>(m_, block, random, nullptr);
+      each(i);
+    }
+    return;
+  }
   Synth::Random::State source = random.state();
   constexpr int32_t kWritten = (kKernelTaps + 4) / 5;  // samples whose ticks cover the line's reach
   const int32_t unread = samples > kWritten ? samples - kWritten : 0;

@@ -1,10 +1,15 @@
 // The engine's cheap chaotic random source: a counter, a value in [0, 1) and a step, all zero at first.
 #pragma once
 
+#include <xmmintrin.h>
+
 #include <cmath>
 #include <cstdint>
 
 namespace Synth {
+
+// The SSE rounding mode, which the engine's doubles obey on every target, is round toward zero.
+inline bool roundsTowardZero() { return (_mm_getcsr() & 0x6000u) == 0x6000u; }
 
 class Random {
  public:
@@ -20,7 +25,8 @@ class Random {
   }
 
   // The generator's state on its own, to be stepped in registers through a long run and stored back: the same
-  // sequence as nextRandom, to the bit, with a shorter chain from one value to the next.
+  // sequence as nextRandom, to the bit, with a shorter chain from one value to the next, provided that the caller
+  // computes in round toward zero (roundsTowardZero), as the engine does.
   struct State {
     uint32_t count;
     double value, step;
@@ -29,11 +35,9 @@ class Random {
       if (count % 4096 == 0) step = 1.0 / (double)(((count / 4096) % 4096) + 2);
       step = value + step;
       const double y = value * step + 0.5;  // in [0.5, 4097]
-      // Added to 2^52, y keeps only its whole part; rounded down (the engine rounds toward zero) that is floor(y),
-      // rounded up one more, which the comparison takes back. Exact in every rounding mode, and faster than the
-      // conversion to an integer and back.
-      double whole = (y + 0x1p52) - 0x1p52;
-      if (whole > y) whole -= 1.0;
+      // Added to 2^52 and rounded toward zero, y keeps only its whole part: floor(y), in two additions, which are
+      // faster than the conversion to an integer and back. (Rounded to nearest it could be one more.)
+      const double whole = (y + 0x1p52) - 0x1p52;
       value = y - whole;
       return value;
     }

@@ -1,6 +1,8 @@
 // One block of the voice, a sample at a time, playing or at rest.
 #include "synth/voice.h"
 
+#include <cstring>
+
 #include "synth/oscillator_ticks.h"
 
 namespace Synth {
@@ -21,11 +23,15 @@ struct Run {
 // oscillator makes sample i + 1's ticks, the control path computes its cutoff and gain, and sample i - 1 is
 // decimated and filtered out. Each object still sees its own operations in the same order, so the result is the
 // same to the bit. Sample `from` has its ticks in the work buffer and its control in `now`. Returns the first sample
-// that rests, its ticks made and its control taken, or frames.
-int32_t play(const Run& r, int32_t from, FilterSection::SampleControl now) {
+// not yet finished, its ticks made and its control in `now`, or frames; the section rests from it if it fell asleep.
+// A sample whose gain is below the threshold may rest once the one before it is finished: that one leaves the
+// pipeline early, and if the section is not yet ready to rest, the caller plays on from the next.
+int32_t play(const Run& r, int32_t from, FilterSection::SampleControl& now) {
   FilterSection& filter = r.filter;
   double* work = r.work;
   const bool mayRest = !r.controls.filter.gate;
+  const double threshold = filter.gainThreshold();
+  const int32_t restAfter = filter.restSamples() - 1;
   FilterSection::SampleControl previous = now;
   double out[2][5];
   for (int32_t i = from; i < r.frames; ++i) {
@@ -47,9 +53,9 @@ int32_t play(const Run& r, int32_t from, FilterSection::SampleControl now) {
     }
     previous = now;
     now = coming;
-    if (more && mayRest && coming.gain == 0.0) {
+    if (more && mayRest && coming.gain < threshold && filter.silentRun() >= restAfter) {
       work[i] = filter.finish(ladder, previous);
-      filter.sleep();
+      if (filter.readyToRest()) filter.sleep();
       return i + 1;
     }
   }
@@ -57,31 +63,31 @@ int32_t play(const Run& r, int32_t from, FilterSection::SampleControl now) {
   return r.frames;
 }
 
-// The filter section's resting samples, one after each sample's ticks.
-struct RestingOutput {
+// The envelopes' resting steps, one after each sample's ticks.
+struct RestingSteps {
   FilterSection::RestingRun run;
-  double* out;
-  [[gnu::always_inline]] void operator()(int32_t i) { out[i] = run.next(); }
+  [[gnu::always_inline]] void operator()(int32_t) { run.next(); }
 };
 
-// Resting samples from `from`, the output the second high-pass ringing out. Through a block in which the amplifier
-// stays shut, the filter section's few moving states ride along with the oscillator's run of ticks (they fill its
-// wait on the random source). Otherwise the control path goes sample by sample up to the sample whose gain opens
-// the amplifier, and the oscillator then coasts through the same samples (the two never meet, so their order does
-// not matter). Returns the sample that wakes, its control in `now`, or frames.
+// Resting samples from `from`: zeros. Through a block in which the amplifier stays shut, the envelopes and
+// smoothers ride along with the oscillator's run of ticks (they fill its wait on the random source). Otherwise the
+// control path goes sample by sample up to the sample whose gain reaches the threshold, and the oscillator then
+// coasts through the same samples (the two never meet, so their order does not matter). Returns the sample that
+// wakes, its control in `now`, or frames.
 int32_t rest(const Run& r, int32_t from, FilterSection::SampleControl& now) {
   FilterSection& filter = r.filter;
-  double* out = r.work + from;
-  if (filter.staysShut()) {
-    RestingOutput each{filter.restingRun(r.controls.filter), out};
+  if (filter.staysShut(r.controls.filter)) {
+    std::memset(r.work + from, 0, sizeof(double) * (size_t)(r.frames - from));
+    RestingSteps each{filter.restingRun(r.controls.filter)};
     r.osc.coastSamples(r.block, r.random, r.frames - from, each);
     filter.endRestingRun(each.run);
     return r.frames;
   }
+  const double threshold = filter.gainThreshold();
   int32_t i = from;
   for (; i < r.frames; ++i) {
-    if (filter.restingGain(r.controls.filter) != 0.0) break;
-    r.work[i] = filter.restingSample();
+    if (filter.restingGain(r.controls.filter) >= threshold) break;
+    r.work[i] = 0.0;
   }
   auto nothing = [](int32_t) {};
   r.osc.coastSamples(r.block, r.random, i - from, nothing);
@@ -107,9 +113,9 @@ void renderVoice(Oscillator& osc, FilterSection& filter, Synth::Random& random, 
   if (!filter.resting()) {
     ticks(r, 0);
     now = filter.control(controls.filter);
-    if (!controls.filter.gate && now.gain == 0.0) {
+    if (!controls.filter.gate && now.gain < filter.gainThreshold() && filter.readyToRest()) {
       filter.sleep();
-      work[0] = filter.restingSample();
+      work[0] = 0.0;
       i = 1;
     }
   }
@@ -120,7 +126,7 @@ void renderVoice(Oscillator& osc, FilterSection& filter, Synth::Random& random, 
       ticks(r, i);
     }
     i = play(r, i, now);
-    if (i < frames) work[i++] = filter.restingSample();  // the first resting sample, its ticks and control made
+    if (i < frames && filter.resting()) work[i++] = 0.0;  // the first resting sample, its ticks and control made
   }
 }
 
