@@ -109,8 +109,8 @@ void timeWaking(Host::PluginHost& host, int32_t cycles, double& wakingUs, double
   double waking = 0.0, sounding = 0.0;
   int32_t woken = 0;
   for (int32_t c = 0; c < cycles; ++c) {
-    block({{0, 0xB0, 120, 0}});  // all sound off: the voice rests from the next sample on
-    block({});
+    block({{0, 0xB0, 120, 0}});  // all sound off: silence, and the voice rests once a host has heard it a while
+    for (int32_t n = 0; n < 200 && !resting(host); ++n) block({});
     woken += resting(host);
     waking += block({{0, 0x90, 36, 90}});
     block({{0, 0x80, 36, 0}});

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace Synth {
 
@@ -185,9 +186,9 @@ double FilterSection::finish(const double ladderOut[kDecimatorPhases], const Sam
 }
 
 FilterSection::RestingRun FilterSection::restingRun(const FilterControls& c) const {
-  return {accentSmooth_, resoSmooth_, envmodSmooth_, cutoffSmooth_, accentEnv_, gateSmooth_, c.accent,
-          c.reso,        c.envmod,    c.cutoff,      smoothB_,      smoothC_,   decay_,      decayFactor_,
-          sweep_,        releaseRate_, lastReso_,   attackRate_,   fs_,        c.accented};
+  return {accentSmooth_, resoSmooth_,  envmodSmooth_, cutoffSmooth_, accentEnv_, gateSmooth_, c.accent,
+          c.reso,        c.envmod,     c.cutoff,      smoothB_,      smoothC_,   decay_,      decayFactor_,
+          sweep_,        releaseRate_, lastReso_,     attackRate_,   fs_,        c.accented};
 }
 
 void FilterSection::endRestingRun(const RestingRun& run) {
@@ -199,6 +200,22 @@ void FilterSection::endRestingRun(const RestingRun& run) {
   gateSmooth_ = run.gate;
   decay_ = run.decay;
   sweep_ = run.sweep;
+}
+
+namespace {
+bool sameBits(const OnePole& a, const OnePole& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+}  // namespace
+
+bool FilterSection::RestingRun::settle() {
+  if (accented) return false;
+  RestingRun step = *this;
+  step.next();
+  if (!sameBits(step.accent, accent) || !sameBits(step.reso, reso) || !sameBits(step.envmod, envmod) ||
+      !sameBits(step.cutoff, cutoff) || !sameBits(step.accentEnv, accentEnv))
+    return false;
+  const double rs = reso.out;
+  if (rs != attackReso) attackReso = rs, attackRate = sweepAttackRate(rs, fs);
+  return true;
 }
 
 bool FilterSection::staysShut(const FilterControls& c) const {

@@ -1,6 +1,7 @@
 // FilterSection: envelopes, cutoff law, the ladder at 5x, the decimator, high-passes and amplifier.
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 
@@ -144,6 +145,17 @@ class FilterSection {
       cutoff.run(cutoffKnob, b, c);
       gate.run(0.0, b, c);
     }
+    // Settled: the smoothed knobs and the accent envelope stand still under next() and the note is not accented,
+    // so that every later step leaves them where they are and the sweep's target J stays the same. Only the decay
+    // envelope, the sweep and the gate smoother still move: nextSettled() takes their steps alone, the same to the
+    // bit. Usually true through a long rest; with the attack rate set for the resonance as next() would set it.
+    bool settle();
+    [[gnu::always_inline]] void nextSettled() {
+      decay = decay * decayFactor;
+      const double J = accentEnv.out;
+      sweep = J > sweep ? sweep + (J - sweep) * attackRate : sweep + (J - sweep) * releaseRate;
+      gate.run(0.0, b, c);
+    }
   };
   RestingRun restingRun(const FilterControls& controls) const;
   void endRestingRun(const RestingRun& run);
@@ -154,6 +166,25 @@ class FilterSection {
   // At rest until a new event: the block just rendered ended resting and its controls keep the amplifier shut.
   bool quiet() const { return resting_ && staysShut(last_); }
 
+  // The control path's state, which goes on through a rest exactly as it does playing: the envelopes and the
+  // smoothers, in the bits of their doubles.
+  std::array<double, 15> controlState() const {
+    return {decay_,
+            gateLevel_,
+            sweep_,
+            gateSmooth_.in,
+            gateSmooth_.out,
+            accentEnv_.in,
+            accentEnv_.out,
+            resoSmooth_.in,
+            resoSmooth_.out,
+            cutoffSmooth_.in,
+            cutoffSmooth_.out,
+            envmodSmooth_.in,
+            envmodSmooth_.out,
+            accentSmooth_.in,
+            accentSmooth_.out};
+  }
   double decayLevel() const { return decay_; }
   double gateLevel() const { return gateLevel_; }
   double decayFactor() const { return decayFactor_; }

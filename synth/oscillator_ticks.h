@@ -121,18 +121,20 @@ inline void Oscillator::advance(Motion& m, const Block& block, Source& random, d
   }
   wrap<kLine>(m, t, block.square);
   const double naive = block.square ? squareValue<kLine>(m, t) : m.phase - 0.5;
-  // The line: kernels reach 31 entries ahead, so it rewinds once its read position passes 224 (ticks that leave
-  // the line alone only keep its position).
-  if (m.index >= Osc::kLineRewind) {
-    if (kLine) {
-      std::memcpy(line_, line_ + Osc::kLineRewind, 32 * sizeof(double));
-      std::memset(line_ + 32, 0, (256 - 32) * sizeof(double));
+  // The line: kernels reach 31 entries ahead, so it rewinds once its read position passes 224 (a run of ticks
+  // that leaves the line alone moves its position once, at its end).
+  if constexpr (kLine || kEmit) {
+    if (m.index >= Osc::kLineRewind) {
+      if (kLine) {
+        std::memcpy(line_, line_ + Osc::kLineRewind, 32 * sizeof(double));
+        std::memset(line_ + 32, 0, (256 - 32) * sizeof(double));
+      }
+      m.index = 0;
     }
-    m.index = 0;
+    if (kLine) line_[m.index + 16] += naive;
+    if constexpr (kEmit) *out = line_[m.index];
+    ++m.index;
   }
-  if (kLine) line_[m.index + 16] += naive;
-  if constexpr (kEmit) *out = line_[m.index];
-  ++m.index;
   m.prevThreshold = t.v;
   m.prevShape = t.h;
 }
@@ -147,9 +149,12 @@ void Oscillator::coastRun(Motion& motion, const Block& block, Synth::Random::Sta
   const Block b = block;
   EachSample e = each;
   for (int32_t i = from; i < to; ++i) {
+#pragma GCC unroll 5
     for (int32_t j = 0; j < 5; ++j) advance<false, kLine, kGlide, kShape>(m, b, source, nullptr);
     e(i);
   }
+  // Where the ticks that leave the line alone took its position: up by one a tick, from 224 back to 1.
+  if constexpr (!kLine) m.index = (m.index + 5 * (to - from) - 1) % Osc::kLineRewind + 1;
   motion = m;
   state = source;
   each = e;

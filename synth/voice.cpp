@@ -68,6 +68,10 @@ struct RestingSteps {
   FilterSection::RestingRun run;
   [[gnu::always_inline]] void operator()(int32_t) { run.next(); }
 };
+struct SettledSteps {
+  FilterSection::RestingRun run;
+  [[gnu::always_inline]] void operator()(int32_t) { run.nextSettled(); }
+};
 
 // Resting samples from `from`: zeros. Through a block in which the amplifier stays shut, the envelopes and
 // smoothers ride along with the oscillator's run of ticks (they fill its wait on the random source). Otherwise the
@@ -78,9 +82,16 @@ int32_t rest(const Run& r, int32_t from, FilterSection::SampleControl& now) {
   FilterSection& filter = r.filter;
   if (filter.staysShut(r.controls.filter)) {
     std::memset(r.work + from, 0, sizeof(double) * (size_t)(r.frames - from));
-    RestingSteps each{filter.restingRun(r.controls.filter)};
-    r.osc.coastSamples(r.block, r.random, r.frames - from, each);
-    filter.endRestingRun(each.run);
+    FilterSection::RestingRun run = filter.restingRun(r.controls.filter);
+    if (run.settle()) {
+      SettledSteps each{run};
+      r.osc.coastSamples(r.block, r.random, r.frames - from, each);
+      filter.endRestingRun(each.run);
+    } else {
+      RestingSteps each{run};
+      r.osc.coastSamples(r.block, r.random, r.frames - from, each);
+      filter.endRestingRun(each.run);
+    }
     return r.frames;
   }
   const double threshold = filter.gainThreshold();

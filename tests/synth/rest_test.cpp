@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -76,9 +77,10 @@ struct Render {
   std::vector<double> out;
   std::vector<int64_t> wakes;  // the first frame of each sub-block that began at rest and ended awake
   int64_t restingBlocks = 0;
-  int64_t restingBeforeWaking = 0;  // resting blocks before the first wake
-  int64_t quietBlocks = 0;          // blocks that began quiet (what the rest question calls resting)
-  double loudestQuiet = 0.0;        // and their loudest sample
+  int64_t restingBeforeWaking = 0;               // resting blocks before the first wake
+  int64_t quietBlocks = 0;                       // blocks that began quiet (what the rest question calls resting)
+  double loudestQuiet = 0.0;                     // and their loudest sample
+  std::vector<std::array<double, 15>> controls;  // the filter section's control state after each block
 };
 
 // Sub-blocks of at most `block` frames, cut at every event.
@@ -106,6 +108,7 @@ Render render(const Song& s, bool rests, int32_t block) {
     r.quietBlocks += wasQuiet;
     if (wasResting && !e.filter->resting()) r.wakes.push_back(pos);
     r.restingBlocks += e.filter->resting();
+    r.controls.push_back(e.filter->controlState());
     if (r.wakes.empty()) r.restingBeforeWaking += e.filter->resting();
     pos = end;
   }
@@ -133,6 +136,10 @@ TEST(VoiceRest, RandomSongsWithRestsMatchTheEngineThatNeverRestsAtEveryBlockSize
     EXPECT_EQ(std::memcmp(a.out.data(), b.out.data(), a.out.size() * sizeof(double)), 0)
         << "block size changed the sound";
     EXPECT_EQ(never.restingBlocks, 0);
+    // Resting or not, the envelopes and smoothers step the same, to the bit, after every block.
+    ASSERT_EQ(a.controls.size(), never.controls.size());
+    EXPECT_EQ(std::memcmp(a.controls.data(), never.controls.data(), a.controls.size() * sizeof(a.controls[0])), 0)
+        << "the control path drifted through a rest";
     EXPECT_GT(a.quietBlocks, 0);
     EXPECT_EQ(a.loudestQuiet, 0.0) << "a quiet block was not silent";
     rested += a.restingBeforeWaking;
@@ -155,8 +162,7 @@ TEST(VoiceRest, RandomSongsWithRestsMatchTheEngineThatNeverRestsAtEveryBlockSize
         ok = std::memcmp(&a.out[i], &never.out[i], sizeof(double)) == 0 ||
              (a.out[i] == 0.0 && std::fabs(never.out[i]) < Synth::kHostSilence);
         hushed += a.out[i] != never.out[i];
-      }
-      else if (i < lastWake + (int64_t)(0.05 * fs) + 64) ok = true;                       // the woken note's start
+      } else if (i < lastWake + (int64_t)(0.05 * fs) + 64) ok = true;  // the woken note's start
       else if (i < lastWake + (int64_t)(2.0 * fs)) ok = d <= peak * 0.01;
       else ok = d <= peak * 1e-9;
       if (!ok && failures++ < 3)
