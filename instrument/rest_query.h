@@ -4,9 +4,8 @@
 //   kRestQuerySounding (1): the last processed block ended with the voice making sound, or nothing was processed
 //                           since the plug-in was made or resumed;
 //   kRestQueryResting (2):  the last processed block ended at rest with the amplifier shut until a new note: every
-//                           later block is silent (zeros, and now and then a number below 1e-300 where the last
-//                           high-pass's state circles just above the smallest normal number) until an event
-//                           arrives (a note, a controller, a parameter change, a program, a chunk or a reset);
+//                           later block is zeros until an event arrives (a note, a controller, a parameter change,
+//                           a program, a chunk or a reset);
 //   0:                      the question is not understood (any other index or value, as every plug-in answers).
 // Any thread may ask; the answer is the audio thread's, as of its last block, read without a lock. A host that
 // offers it (a sleeping process status) may stop calling a resting plug-in until it has an event for it; the VST

@@ -82,6 +82,11 @@ bool resting(Host::PluginHost& host) {
          KoralinQuery::kRestQueryResting;
 }
 
+// Silent blocks, 93 ms at 44.1 kHz: the voice rests once a host has heard only zeros for 50 ms.
+void comeToRest(Host::PluginHost& host, Script& s, int entry) {
+  for (int i = 0; i < 8; ++i) process(host, s, "silence: the voice comes to rest", nullptr, entry, kBlock);
+}
+
 // One pass over every entry point the audio thread uses, with each kind of event they handle.
 void playScript(Host::PluginHost& host, Script& s) {
   AEffect* effect = host.effect();
@@ -98,7 +103,8 @@ void playScript(Host::PluginHost& host, Script& s) {
     process(host, s, "a one-sample call", &s.pedal, entry, 1);
     process(host, s, "a call without samples", &s.bend, entry, 0);
     process(host, s, "a plain block", nullptr, entry, kBlock);
-    process(host, s, "all sound off: the voice comes to rest", &s.allSoundOff, entry, kBlock);
+    process(host, s, "all sound off", &s.allSoundOff, entry, kBlock);
+    comeToRest(host, s, entry);
     process(host, s, "a resting block", nullptr, entry, kBlock);
     process(host, s, "a block that wakes the resting voice", &s.wake, entry, kBlock);
     rtWatchStep("setParameter and getParameter (host automation)");
@@ -137,6 +143,9 @@ TEST(RealTime, AudioThreadEntryPointsNeitherAllocateNorLockNorWait) {
 
   // The rest question, a call of the host's side: asked after the blocks the script plays, resting and waking.
   process(host, *script, "all sound off", &script->allSoundOff, 0, kBlock);
+  process(host, *script, "a block", nullptr, 0, kBlock);
+  EXPECT_FALSE(resting(host)) << "the voice rests before a host has heard silence for a while";
+  comeToRest(host, *script, 0);
   process(host, *script, "a resting block", nullptr, 0, kBlock);
   EXPECT_TRUE(resting(host)) << "the voice does not rest after all sound off";
   process(host, *script, "a block that wakes the resting voice", &script->wake, 0, kBlock);
