@@ -300,8 +300,8 @@ int main(int argc, char** argv) {
   for (double wake : {1.0, 4.0}) {
     std::printf("\nThe woken note %.0f s after the last, with the best choice (%s), residual in dB\n", wake,
                 choiceName(best).c_str());
-    std::printf("%-18s %6s %8s %8s %8s   %8s %8s %8s\n", "program", "rate", "0-5 ms", "5-50 ms", ">50 ms",
-                "accented", "5-50 ms", ">50 ms");
+    std::printf("%-18s %6s %8s %8s %8s   %8s %8s %8s\n", "program", "rate", "0-5 ms", "5-50 ms", ">50 ms", "accented",
+                "5-50 ms", ">50 ms");
     for (size_t p = 0; p < programs.size(); ++p)
       for (double fs : {44100.0, 96000.0}) {
         const Residual plain = wokenNote(p, fs, 100, best, wake), accented = wokenNote(p, fs, 127, best, wake);
