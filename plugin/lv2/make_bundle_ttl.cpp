@@ -112,8 +112,8 @@ void writePlugin(std::ostream& out) {
       << "\tdoap:maintainer [\n\t\tfoaf:name " << quoted(product.vendor) << " ;\n\t\tfoaf:homepage <"
       << product.url << ">\n\t] ;\n"
       << "\tlv2:minorVersion " << minor << " ;\n\tlv2:microVersion " << micro << " ;\n"
-      << "\tlv2:requiredFeature urid:map , opts:options ;\n"
-      << "\tlv2:optionalFeature lv2:hardRTCapable , bufsz:boundedBlockLength ;\n"
+      << "\tlv2:requiredFeature urid:map ;\n"
+      << "\tlv2:optionalFeature opts:options , lv2:hardRTCapable , bufsz:boundedBlockLength ;\n"
       << "\topts:supportedOption bufsz:maxBlockLength , bufsz:nominalBlockLength ;\n"
       << "\tlv2:extensionData state:interface ;\n"
       << "\tui:ui <" << KoralinLv2::kUiUri << "> ;\n";

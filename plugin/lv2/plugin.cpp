@@ -52,7 +52,7 @@ bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof(float)) == 0
 Plugin* Plugin::make(double sampleRate, const LV2_Feature* const* features) {
   auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(feature(features, LV2_URID__map)));
   const auto* options = static_cast<const LV2_Options_Option*>(feature(features, LV2_OPTIONS__options));
-  if (!map || !options) return nullptr;
+  if (!map) return nullptr;
   if (!(sampleRate >= PlugCore::kMinSampleRate && sampleRate <= PlugCore::kMaxSampleRate)) return nullptr;
   std::unique_ptr<Embed::Instance> instance = Embed::Instance::create(kHostProduct);
   if (!instance) return nullptr;

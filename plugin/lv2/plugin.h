@@ -34,8 +34,8 @@ namespace KoralinLv2 {
 
 class Plugin {
  public:
-  // Null when a required feature (urid:map, the options) is missing, the rate is one the instrument cannot render
-  // at, or no instrument was made.
+  // Null without urid:map, at a rate the instrument cannot render at, or when no instrument was made. The options
+  // (bufsz:maxBlockLength) are read when the host gives them.
   static Plugin* make(double sampleRate, const LV2_Feature* const* features);
   Plugin(const Plugin&) = delete;
   Plugin& operator=(const Plugin&) = delete;
