@@ -76,7 +76,11 @@ void Plugin::connect(uint32_t port, void* data) {
   else if (port >= Port::kFirstNow && port < Port::kCount) now_[port - Port::kFirstNow] = static_cast<float*>(data);
 }
 
-void Plugin::activate() { instance_->activate(sampleRate_, maxFrames_); }
+// LV2 starts an activated instance from rest: the first block releases every note and resets the voice.
+void Plugin::activate() {
+  instance_->activate(sampleRate_, maxFrames_);
+  instance_->reset();
+}
 
 void Plugin::deactivate() { instance_->deactivate(); }
 
