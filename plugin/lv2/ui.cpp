@@ -89,9 +89,10 @@ class Editor final : public Embed::Listener {
   }
 
   // --- Embed::Listener: a gesture of the panel's, on this thread ---
-  void automated(int32_t index, float normalized) override {
+  // The value written is the one the instrument took (on its steps), so the host's port reads as the output does.
+  void automated(int32_t index, float) override {
     if (!gesture(index)) return;
-    const float plain = (float)KoralinParams::plainOf(index, normalized);
+    const float plain = (float)KoralinParams::plainOf(index, plugin_.instance().parameter(index));
     write_(controller_, Port::param(index), sizeof(float), 0, &plain);
   }
   void editBegun(int32_t index) override {
