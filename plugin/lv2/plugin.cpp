@@ -155,4 +155,38 @@ LV2_State_Status Plugin::restore(LV2_State_Retrieve_Function retrieve, LV2_State
   return LV2_STATE_SUCCESS;
 }
 
+// The descriptor: each call to its instance, the state interface as its extension data.
+namespace {
+
+Plugin* self(LV2_Handle handle) { return static_cast<Plugin*>(handle); }
+
+LV2_State_Status saveState(LV2_Handle handle, LV2_State_Store_Function store, LV2_State_Handle state, uint32_t,
+                           const LV2_Feature* const*) {
+  return self(handle)->save(store, state);
+}
+
+LV2_State_Status restoreState(LV2_Handle handle, LV2_State_Retrieve_Function retrieve, LV2_State_Handle state,
+                              uint32_t, const LV2_Feature* const*) {
+  return self(handle)->restore(retrieve, state);
+}
+
+const LV2_State_Interface kState{saveState, restoreState};
+
+const LV2_Descriptor kDescriptor{
+    kPluginUri,
+    [](const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const* features) -> LV2_Handle {
+      return Plugin::make(rate, features);
+    },
+    [](LV2_Handle handle, uint32_t port, void* data) { self(handle)->connect(port, data); },
+    [](LV2_Handle handle) { self(handle)->activate(); },
+    [](LV2_Handle handle, uint32_t frames) { self(handle)->run(frames); },
+    [](LV2_Handle handle) { self(handle)->deactivate(); },
+    [](LV2_Handle handle) { delete self(handle); },
+    [](const char* uri) -> const void* { return std::strcmp(uri, LV2_STATE__interface) == 0 ? &kState : nullptr; },
+};
+
+}  // namespace
+
+const LV2_Descriptor* descriptor() { return &kDescriptor; }
+
 }  // namespace KoralinLv2

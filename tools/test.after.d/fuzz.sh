@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Bounded libFuzzer runs of everything that reads outside data: the MIDI file reader and tempo map (about 30 s,
 # seeded with the demo song), the PNG decoder (about 60 s, seeded with the library's three pictures), the host's
-# state chunk through the instrument's dispatcher and koralin-render's preset files (about 30 s each, seeded with
-# chunks and files the instrument writes at build time).
+# state chunk through the instrument's dispatcher, koralin-render's preset files and Koralin.lv2's state restore
+# (about 30 s each, seeded with chunks and files the instrument writes at build time).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build="${KORALIN_FUZZ_BUILD:-build/fuzz}"
@@ -24,3 +24,8 @@ fuzz midi midi_fuzz cli fuzz 30
 fuzz png png_fuzz png fuzz 60
 fuzz chunk chunk_fuzz fuzz chunk 30
 fuzz preset-file preset_file_fuzz fuzz preset-file 30
+if pkg-config --exists lv2; then
+  fuzz lv2-state lv2_state_fuzz lv2 lv2-state 30
+else
+  echo "=== fuzz (lv2-state) left out: no LV2 headers (Debian's lv2-dev) ==="
+fi
