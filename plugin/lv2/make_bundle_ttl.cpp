@@ -109,8 +109,8 @@ void writePlugin(std::ostream& out) {
       << "\tdoap:name " << quoted(product.name) << " ;\n"
       << "\trdfs:comment \"A monophonic bassline synthesizer: a saw or square oscillator through a resonant "
          "transistor-ladder filter, with slide on legato notes and accent on loud ones.\" ;\n"
-      << "\tdoap:maintainer [\n\t\tfoaf:name " << quoted(product.vendor) << " ;\n\t\tfoaf:homepage <"
-      << product.url << ">\n\t] ;\n"
+      << "\tdoap:maintainer [\n\t\tfoaf:name " << quoted(product.vendor) << " ;\n\t\tfoaf:homepage <" << product.url
+      << ">\n\t] ;\n"
       << "\tlv2:minorVersion " << minor << " ;\n\tlv2:microVersion " << micro << " ;\n"
       << "\tlv2:requiredFeature urid:map ;\n"
       << "\tlv2:optionalFeature opts:options , lv2:hardRTCapable , bufsz:boundedBlockLength ;\n"
@@ -131,8 +131,8 @@ void writePresets(std::ostream& out, const std::vector<Embed::FactoryProgram>& p
     out << "<" << presetUri(program.name) << ">\n\ta pset:Preset ;\n\tlv2:appliesTo <" << kPluginUri << "> ;\n"
         << "\trdfs:label " << quoted(program.name) << " ;\n\tlv2:port ";
     for (int32_t i = 0; i < KoralinParams::kCount; ++i)
-      out << (i ? " , " : "") << "[\n\t\tlv2:symbol " << quoted(KoralinParams::param(i).name)
-          << " ;\n\t\tpset:value " << number(program.plain(i)) << "\n\t]";
+      out << (i ? " , " : "") << "[\n\t\tlv2:symbol " << quoted(KoralinParams::param(i).name) << " ;\n\t\tpset:value "
+          << number(program.plain(i)) << "\n\t]";
     out << " .\n\n";
   }
 }
@@ -175,7 +175,7 @@ int main(int argc, char** argv) {
   writeManifest(manifest, programs);
   writePlugin(plugin);
   writePresets(presets, programs);
-  const bool written = writeFile(dir + "/manifest.ttl", manifest.str()) && writeFile(dir + "/Koralin.ttl", plugin.str()) &&
-                       writeFile(dir + "/presets.ttl", presets.str());
+  const bool written = writeFile(dir + "/manifest.ttl", manifest.str()) &&
+                       writeFile(dir + "/Koralin.ttl", plugin.str()) && writeFile(dir + "/presets.ttl", presets.str());
   return written ? 0 : 1;
 }

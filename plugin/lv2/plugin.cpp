@@ -72,7 +72,8 @@ void Plugin::connect(uint32_t port, void* data) {
   if (port == Port::kEvents) events_ = static_cast<const LV2_Atom_Sequence*>(data);
   else if (port == Port::kLeft) left_ = static_cast<float*>(data);
   else if (port == Port::kRight) right_ = static_cast<float*>(data);
-  else if (port >= Port::kFirstParam && port < Port::kFirstNow) params_[port - Port::kFirstParam] = static_cast<float*>(data);
+  else if (port >= Port::kFirstParam && port < Port::kFirstNow)
+    params_[port - Port::kFirstParam] = static_cast<float*>(data);
   else if (port >= Port::kFirstNow && port < Port::kCount) now_[port - Port::kFirstNow] = static_cast<float*>(data);
 }
 
@@ -108,7 +109,9 @@ void Plugin::playEvents(uint32_t frames) {
   const LV2_Atom_Event* event = nullptr;
   if (events_ && events_->atom.size >= sizeof(LV2_Atom_Sequence_Body)) event = lv2_atom_sequence_begin(&events_->body);
   const bool frameTimes = !events_ || events_->body.unit != beatTime_;  // beat times: at the block's start
-  auto atEnd = [&](const LV2_Atom_Event* e) { return !e || lv2_atom_sequence_is_end(&events_->body, events_->atom.size, e); };
+  auto atEnd = [&](const LV2_Atom_Event* e) {
+    return !e || lv2_atom_sequence_is_end(&events_->body, events_->atom.size, e);
+  };
   for (uint32_t start = 0; start < frames;) {
     const uint32_t piece = std::min<uint32_t>(frames - start, (uint32_t)maxFrames_);
     const bool last = start + piece == frames;
@@ -165,8 +168,8 @@ LV2_State_Status saveState(LV2_Handle handle, LV2_State_Store_Function store, LV
   return self(handle)->save(store, state);
 }
 
-LV2_State_Status restoreState(LV2_Handle handle, LV2_State_Retrieve_Function retrieve, LV2_State_Handle state,
-                              uint32_t, const LV2_Feature* const*) {
+LV2_State_Status restoreState(LV2_Handle handle, LV2_State_Retrieve_Function retrieve, LV2_State_Handle state, uint32_t,
+                              const LV2_Feature* const*) {
   return self(handle)->restore(retrieve, state);
 }
 

@@ -142,7 +142,7 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
   if (!plugin || !parent || !feature(features, LV2_URID__map)) return nullptr;
   if (plugin->instance().editorOpen()) return nullptr;  // one panel per instance
   auto* editor = new Editor(*plugin, write, controller, features);
-  const Window panel = editor->open((Window)reinterpret_cast<uintptr_t>(parent));
+  const Window panel = editor->open((Window) reinterpret_cast<uintptr_t>(parent));
   if (!panel) {
     delete editor;
     return nullptr;
@@ -180,7 +180,8 @@ uint32_t setOptions(LV2UI_Handle handle, const LV2_Options_Option* options) {
   uint32_t status = LV2_OPTIONS_SUCCESS;
   for (const LV2_Options_Option* o = options; o && o->key; ++o) {
     if (o->key != self(handle)->scaleKey()) status |= LV2_OPTIONS_ERR_UNKNOWN;
-    else if (o->type != self(handle)->floatType() || o->size != sizeof(float) || *static_cast<const float*>(o->value) != kScale)
+    else if (o->type != self(handle)->floatType() || o->size != sizeof(float) ||
+             *static_cast<const float*>(o->value) != kScale)
       status |= LV2_OPTIONS_ERR_BAD_VALUE;
   }
   return status;

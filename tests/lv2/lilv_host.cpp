@@ -6,6 +6,7 @@
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/presets/presets.h>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace Lv2Test {
@@ -35,7 +36,8 @@ const char* Urids::unmap(LV2_URID urid) {
 
 World& World::get() {
   static World* made = [] {
-    auto* w = new World;  // kept to the process's end: instances may outlive any test
+    auto* w = new World;                    // kept to the process's end: instances may outlive any test
+    setenv("LV2_PATH", "/usr/lib/lv2", 1);  // the specifications, never the user's own plug-ins
     w->world = lilv_world_new();
     lilv_world_load_specifications(w->world);
     LilvNode* bundle = lilv_new_file_uri(w->world, nullptr, KORALIN_LV2_BUNDLE "/");
@@ -47,7 +49,7 @@ World& World::get() {
     if (w->plugin) {
       LilvNode* presetClass = lilv_new_uri(w->world, LV2_PRESETS__Preset);
       LilvNodes* related = lilv_plugin_get_related(w->plugin, presetClass);
-      LILV_FOREACH (nodes, i, related) {
+      LILV_FOREACH(nodes, i, related) {
         const LilvNode* preset = lilv_nodes_get(related, i);
         lilv_world_load_resource(w->world, preset);
         w->presets.push_back(lilv_node_duplicate(preset));
@@ -82,10 +84,10 @@ Instance::Instance(double rate, int32_t maxFrames)
   features_ = {&mapFeature_, &unmapFeature_};
   if (maxFrames > 0) {
     const LV2_URID intType = urids.map(LV2_ATOM__Int);
-    options_ = {{LV2_OPTIONS_INSTANCE, 0, urids.map(LV2_BUF_SIZE__maxBlockLength), sizeof(int32_t), intType, &maxFrames_},
-                {LV2_OPTIONS_INSTANCE, 0, urids.map(LV2_BUF_SIZE__nominalBlockLength), sizeof(int32_t), intType,
-                 &blockLength_},
-                {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+    options_ = {
+        {LV2_OPTIONS_INSTANCE, 0, urids.map(LV2_BUF_SIZE__maxBlockLength), sizeof(int32_t), intType, &maxFrames_},
+        {LV2_OPTIONS_INSTANCE, 0, urids.map(LV2_BUF_SIZE__nominalBlockLength), sizeof(int32_t), intType, &blockLength_},
+        {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
     optionsFeature_ = {LV2_OPTIONS__options, options_.data()};
     boundedFeature_ = {LV2_BUF_SIZE__boundedBlockLength, nullptr};
     features_.push_back(&optionsFeature_);

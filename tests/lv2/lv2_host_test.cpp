@@ -212,7 +212,8 @@ std::vector<uint32_t> moduleProgram(Host::PluginHost& module, const std::string&
     if (module.text(effGetProgramNameIndexed, p) != name) continue;
     module.dispatch(effSetProgram, 0, p);
     std::vector<uint32_t> steps;
-    for (int32_t i = 0; i < KoralinParams::kCount; ++i) steps.push_back((uint32_t)std::lround(module.getParameter(i) * 64000.0));
+    for (int32_t i = 0; i < KoralinParams::kCount; ++i)
+      steps.push_back((uint32_t)std::lround(module.getParameter(i) * 64000.0));
     return steps;
   }
   return {};
@@ -280,8 +281,8 @@ TEST(Lv2Host, StateSavedByLilvRestoresIntoASecondInstance) {
   a.run(16);  // the ports as they stand when a state was restored count as seen
   a.param(kTune) = 7.0f;
   a.param(kDecay) = 12.5f;
-  a.midi(0, {0xC0, 4});          // a program change: every value the program's
-  a.midi(10, {0xB0, 71, 100});   // then the learnt resonance
+  a.midi(0, {0xC0, 4});         // a program change: every value the program's
+  a.midi(10, {0xB0, 71, 100});  // then the learnt resonance
   a.midi(20, {0x90, 40, 110});
   a.midi(60, {0x80, 40, 0});
   a.run(64);
@@ -289,15 +290,16 @@ TEST(Lv2Host, StateSavedByLilvRestoresIntoASecondInstance) {
   EXPECT_NE(reso, a.param(kReso)) << "the learnt controller moved the resonance, not its port";
   const std::vector<uint8_t> chunk = a.savedChunk();
 
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("koralin-lv2-state-" + std::to_string(getpid()));
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("koralin-lv2-state-" + std::to_string(getpid()));
   std::filesystem::remove_all(dir);
-  LilvState* saved = lilv_state_new_from_instance(world.plugin, a.lilv(), urids.mapFeature(), nullptr, nullptr, nullptr,
-                                                  dir.c_str(), portValueOf, &a, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE,
-                                                  a.features());
+  LilvState* saved =
+      lilv_state_new_from_instance(world.plugin, a.lilv(), urids.mapFeature(), nullptr, nullptr, nullptr, dir.c_str(),
+                                   portValueOf, &a, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, a.features());
   ASSERT_TRUE(saved);
-  ASSERT_EQ(lilv_state_save(world.world, urids.mapFeature(), urids.unmapFeature(), saved, nullptr, dir.c_str(),
-                            "state.ttl"),
-            0);
+  ASSERT_EQ(
+      lilv_state_save(world.world, urids.mapFeature(), urids.unmapFeature(), saved, nullptr, dir.c_str(), "state.ttl"),
+      0);
   lilv_state_free(saved);
   const std::string file = (dir / "state.ttl").string();
   LilvState* loaded = lilv_state_new_from_file(world.world, urids.mapFeature(), nullptr, file.c_str());

@@ -47,8 +47,10 @@ struct Rig {
     d->connect_port(h, KoralinLv2::Port::kEvents, sequence);
     d->connect_port(h, KoralinLv2::Port::kLeft, left);
     d->connect_port(h, KoralinLv2::Port::kRight, right);
-    for (int32_t i = 0; i < KoralinParams::kCount; ++i) controls[KoralinLv2::Port::param(i)] = (float)KoralinParams::defaultPlain(i);
-    for (uint32_t p = KoralinLv2::Port::kFirstParam; p < KoralinLv2::Port::kCount; ++p) d->connect_port(h, p, &controls[p]);
+    for (int32_t i = 0; i < KoralinParams::kCount; ++i)
+      controls[KoralinLv2::Port::param(i)] = (float)KoralinParams::defaultPlain(i);
+    for (uint32_t p = KoralinLv2::Port::kFirstParam; p < KoralinLv2::Port::kCount; ++p)
+      d->connect_port(h, p, &controls[p]);
     clearSequence();
     d->activate(h);
   }
@@ -59,13 +61,14 @@ struct Rig {
   }
   Bytes save() {
     saved.clear();
-    state->save(h,
-                [](LV2_State_Handle self, uint32_t, const void* value, size_t size, uint32_t, uint32_t) {
-                  auto* rig = static_cast<Rig*>(self);
-                  rig->saved.assign(static_cast<const uint8_t*>(value), static_cast<const uint8_t*>(value) + size);
-                  return LV2_STATE_SUCCESS;
-                },
-                this, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, features);
+    state->save(
+        h,
+        [](LV2_State_Handle self, uint32_t, const void* value, size_t size, uint32_t, uint32_t) {
+          auto* rig = static_cast<Rig*>(self);
+          rig->saved.assign(static_cast<const uint8_t*>(value), static_cast<const uint8_t*>(value) + size);
+          return LV2_STATE_SUCCESS;
+        },
+        this, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, features);
     return saved;
   }
   LV2_State_Status restore(const Bytes& bytes) {

@@ -31,7 +31,7 @@ const LV2UI_Descriptor* uiDescriptor() {
   Lv2Test::World& w = Lv2Test::World::get();
   LilvUIs* uis = lilv_plugin_get_uis(w.plugin);
   const LV2UI_Descriptor* found = nullptr;
-  LILV_FOREACH (uis, i, uis) {
+  LILV_FOREACH(uis, i, uis) {
     const LilvUI* ui = lilv_uis_get(uis, i);
     char* path = lilv_file_uri_parse(lilv_node_as_uri(lilv_ui_get_binary_uri(ui)), nullptr);
     void* binary = dlopen(path, RTLD_NOW);  // the plug-in's own, already loaded: kept to the process's end
@@ -81,7 +81,8 @@ struct UiHost {
   }
   // A host's rhythm: the audio thread runs a block, the UI thread idles, every 20 ms.
   void idle(int calls = 1) {
-    static const auto* idler = static_cast<const LV2UI_Idle_Interface*>(descriptor->extension_data(LV2_UI__idleInterface));
+    static const auto* idler =
+        static_cast<const LV2UI_Idle_Interface*>(descriptor->extension_data(LV2_UI__idleInterface));
     for (int i = 0; i < calls; ++i) {
       lv2.run(64);
       EXPECT_EQ(idler->idle(ui), 0);
@@ -143,16 +144,18 @@ TEST_F(Lv2Editor, OpensInTheParentAndShowsTheHostsValuesWithinTwoIdleCalls) {
   EXPECT_EQ(host.resized, std::make_pair(560, 110));
   Window root = 0, parent = 0, *children = nullptr;
   unsigned int count = 0;
-  ASSERT_TRUE(XQueryTree(display, (Window)reinterpret_cast<uintptr_t>(host.widget), &root, &parent, &children, &count));
+  ASSERT_TRUE(
+      XQueryTree(display, (Window) reinterpret_cast<uintptr_t>(host.widget), &root, &parent, &children, &count));
   if (children) XFree(children);
   EXPECT_EQ(parent, host.window) << "the widget is the panel's window, a child of ui:parent";
   XWindowAttributes attributes;
-  ASSERT_TRUE(XGetWindowAttributes(display, (Window)reinterpret_cast<uintptr_t>(host.widget), &attributes));
+  ASSERT_TRUE(XGetWindowAttributes(display, (Window) reinterpret_cast<uintptr_t>(host.widget), &attributes));
   EXPECT_EQ(attributes.width, 560);
   EXPECT_EQ(attributes.height, 110);
 
   // ui:scaleFactor is answered at 1, and another factor refused.
-  const auto* options = static_cast<const LV2_Options_Interface*>(host.descriptor->extension_data(LV2_OPTIONS__interface));
+  const auto* options =
+      static_cast<const LV2_Options_Interface*>(host.descriptor->extension_data(LV2_OPTIONS__interface));
   ASSERT_TRUE(options);
   const LV2_URID scale = Lv2Test::Urids::get().map(LV2_UI__scaleFactor);
   const LV2_URID floatType = Lv2Test::Urids::get().map(LV2_ATOM__Float);
@@ -205,7 +208,8 @@ TEST_F(Lv2Editor, ADragReachesTheHostAsPortWritesInsideTouch) {
       EXPECT_EQ(host.calls.front().kind, '+');
       EXPECT_EQ(host.calls.back().kind, '-');
     }
-    for (size_t i = touch ? 1 : 0; i < host.calls.size() - (touch ? 1 : 0); ++i) EXPECT_EQ(host.calls[i].kind, 'w') << i;
+    for (size_t i = touch ? 1 : 0; i < host.calls.size() - (touch ? 1 : 0); ++i)
+      EXPECT_EQ(host.calls[i].kind, 'w') << i;
     for (const Call& call : host.calls) EXPECT_EQ(call.port, KoralinLv2::Port::param(kCutoff));
     const float written = host.calls[host.calls.size() - (touch ? 2 : 1)].value;
     EXPECT_NEAR(written, 50.0f, 100.0f / 64000) << "a hundred pixels up: a quarter of the range";

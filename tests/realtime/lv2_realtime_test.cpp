@@ -34,10 +34,9 @@ LV2_URID mapUri(LV2_URID_Map_Handle, const char* uri) {
 struct Host {
   LV2_URID_Map map{nullptr, mapUri};
   int32_t maxBlock = kMaxBlock;
-  LV2_Options_Option options[2] = {
-      {LV2_OPTIONS_INSTANCE, 0, mapUri(nullptr, LV2_BUF_SIZE__maxBlockLength), sizeof(int32_t),
-       mapUri(nullptr, LV2_ATOM__Int), &maxBlock},
-      {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+  LV2_Options_Option options[2] = {{LV2_OPTIONS_INSTANCE, 0, mapUri(nullptr, LV2_BUF_SIZE__maxBlockLength),
+                                    sizeof(int32_t), mapUri(nullptr, LV2_ATOM__Int), &maxBlock},
+                                   {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
   LV2_Feature mapFeature{LV2_URID__map, &map}, optionsFeature{LV2_OPTIONS__options, options};
   const LV2_Feature* features[3] = {&mapFeature, &optionsFeature, nullptr};
   const LV2_URID midi = mapUri(nullptr, LV2_MIDI__MidiEvent), other = mapUri(nullptr, LV2_ATOM__Float);
@@ -107,7 +106,8 @@ TEST(RealTime, Lv2RunNeitherAllocatesNorLocksNorWaits) {
   d->connect_port(h, KoralinLv2::Port::kEvents, host.sequence);
   d->connect_port(h, KoralinLv2::Port::kLeft, host.left);
   d->connect_port(h, KoralinLv2::Port::kRight, host.right);
-  for (uint32_t p = KoralinLv2::Port::kFirstParam; p < KoralinLv2::Port::kCount; ++p) d->connect_port(h, p, &host.controls[p]);
+  for (uint32_t p = KoralinLv2::Port::kFirstParam; p < KoralinLv2::Port::kCount; ++p)
+    d->connect_port(h, p, &host.controls[p]);
   host.clear();
   d->activate(h);
   host.pass(d, h, 0);  // the warm-up: whatever is made once is made now
