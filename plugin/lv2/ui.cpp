@@ -70,7 +70,7 @@ class Editor final : public Embed::Listener {
     if (display_)
       for (Window child : childrenOf(display_, parent))
         if (std::find(before.begin(), before.end(), child) == before.end()) panel = child;
-    return panel ? panel : parent;
+    return panel ? panel : parent;  // without a connection of our own, the host's window stands for the panel
   }
 
   ~Editor() {
@@ -117,8 +117,9 @@ class Editor final : public Embed::Listener {
     ~Inside() { --editor.depth_; }
     Editor& editor;
   };
+  // The thread first: depth_ belongs to this thread, and a callback from another one must not read it.
   bool gesture(int32_t index) const {
-    return depth_ > 0 && std::this_thread::get_id() == thread_ && index >= 0 && index < KoralinParams::kCount;
+    return std::this_thread::get_id() == thread_ && depth_ > 0 && index >= 0 && index < KoralinParams::kCount;
   }
 
   Plugin& plugin_;
