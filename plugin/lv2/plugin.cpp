@@ -77,10 +77,13 @@ void Plugin::connect(uint32_t port, void* data) {
   else if (port >= Port::kFirstNow && port < Port::kCount) now_[port - Port::kFirstNow] = static_cast<float*>(data);
 }
 
-// LV2 starts an activated instance from rest: the first block releases every note and resets the voice.
+// An instance activated again starts from rest, as LV2 asks: its first block releases every note and resets the
+// voice. The first activation needs none (the instrument is as made), so a new instance plays from its first block
+// exactly as the VST 2.4 module does from instantiation.
 void Plugin::activate() {
   instance_->activate(sampleRate_, maxFrames_);
-  instance_->reset();
+  if (activatedBefore_) instance_->reset();
+  activatedBefore_ = true;
 }
 
 void Plugin::deactivate() { instance_->deactivate(); }

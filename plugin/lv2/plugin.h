@@ -3,8 +3,8 @@
 // Threads, as LV2 names its classes:
 // - Instantiation (instantiate, activate, deactivate, cleanup, and restore): never concurrent with anything else
 //   on the instance. activate and deactivate turn the instrument on and off at the host's rate and longest block;
-//   activate also asks the layer for a reset (stands in for the audio side), so an instance activated again
-//   starts with every note released and the voice at rest.
+//   an activation after the first also asks the layer for a reset (standing in for the audio side), so an instance
+//   activated again starts with every note released and the voice at rest.
 // - Audio (connect_port, run): run takes the host's port values, the block's MIDI and renders; it never allocates,
 //   locks, waits or does I/O. The state it keeps (the port values last taken) is its own.
 // - save: may come while run runs. The instrument guards its values and programs for that (the layer's main side).
@@ -74,6 +74,7 @@ class Plugin {
   float* now_[KoralinParams::kCount] = {};
   float seen_[KoralinParams::kCount] = {};
 
+  bool activatedBefore_ = false;  // instantiation side
   std::atomic<bool> adoptPorts_{false};
   std::atomic<bool> editing_[KoralinParams::kCount] = {};
 };

@@ -28,8 +28,8 @@ using KoralinParams::stepOf;
 float portValue(int32_t index, float normalized) { return (float)plainOf(index, normalized); }
 
 // A script as an LV2 host plays it, for both: every host value on a step the port can carry exactly, a value set
-// only when it differs from the last one (a port that keeps its value is not a change), and every activation
-// starting from rest (the module gets all notes off and a reset there, as the layer's reset sends them).
+// only when it differs from the last one (a port that keeps its value is not a change), and every activation after
+// the first starting from rest (the module gets all notes off and a reset there, as the layer's reset sends them).
 Rig::Script asPortValues(Rig::Script script) {
   float last[KoralinParams::kCount];
   for (int32_t i = 0; i < KoralinParams::kCount; ++i) last[i] = KoralinParams::param(i).defaultNormalized;
@@ -42,7 +42,7 @@ Rig::Script asPortValues(Rig::Script script) {
       kept.emplace_back(index, onStep);
     }
     block.params = kept;
-    if (block.newRate > 0 || &block == &script.blocks.front()) block.reset = true;
+    if (block.newRate > 0) block.reset = true;
   }
   return script;
 }
@@ -50,8 +50,7 @@ Rig::Script asPortValues(Rig::Script script) {
 uint32_t midiSize(uint8_t status) { return (status & 0xF0) == 0xC0 || (status & 0xF0) == 0xD0 ? 2 : 3; }
 
 // Plays a script through the LV2 instance: host values as port values, MIDI through the atom port in frame order,
-// a reactivation as deactivate and activate (LV2 keeps the rate and the longest block). An activation starts from
-// rest: the module gets the all-notes-off and reset that the layer's reset sends, on the block after it.
+// a reactivation as deactivate and activate (LV2 keeps the rate and the longest block).
 Rig::Render renderLv2(const Rig::Script& script, Lv2Test::Instance& lv2) {
   Rig::Render out;
   if (!lv2.valid()) return out;
