@@ -95,18 +95,20 @@ cat >"$home/.config/ardour7/config" <<EOT
   </Extra>
 </Ardour>
 EOT
-# Sixteenth notes at 120 bpm, every fourth one accented, for the headless render.
+# Sixteenth notes at 120 bpm on the timeline, every fourth one accented, while the transport rolls: the headless
+# render's bassline.
 cat >"$home/.config/ardour7/scripts/koralin_check_notes.lua" <<'EOT'
 ardour { ["type"] = "dsp", name = "Koralin check notes", category = "Utility", license = "MIT",
   author = "Quillmarsh", description = "A bassline for the Koralin check: sixteenths at 120 bpm." }
 function dsp_ioconfig () return { { midi_in = 1, midi_out = 1, audio_in = 0, audio_out = 0 } } end
-local pos, last, rate = 0, -1, 48000
+local last, rate = -1, 48000
 local notes = { 36, 36, 48, 36, 39, 36, 43, 41, 36, 48, 36, 34, 36, 46, 36, 39 }
 function dsp_init (r) rate = r end
 function dsp_run (_, _, n_samples)
-  local i, len = 1, math.floor(rate / 8)
+  if not Session:transport_rolling () then return end
+  local i, len, start = 1, math.floor(rate / 8), Session:transport_sample ()
   for t = 0, n_samples - 1 do
-    local at = pos + t
+    local at = start + t
     if at % len == 0 then
       local s = (at // len) % #notes + 1
       if last > 0 then midiout[i] = { time = t + 1, data = { 0x80, last, 0 } }; i = i + 1 end
@@ -114,7 +116,6 @@ function dsp_run (_, _, n_samples)
       last = notes[s]
     end
   end
-  pos = pos + n_samples
 end
 EOT
 export HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_CACHE_HOME="$home/.cache" XDG_DATA_HOME="$home/.local/share"
