@@ -94,6 +94,7 @@ Instance::Instance(double rate, int32_t maxFrames)
     features_.push_back(&boundedFeature_);
   }
   features_.push_back(nullptr);
+  std::unique_lock<std::mutex> hold(w.lock);
   instance_ = lilv_plugin_instantiate(w.plugin, rate, features_.data());
   if (!instance_) {
     ADD_FAILURE() << "lilv made no instance at " << rate << " Hz";
@@ -103,6 +104,7 @@ Instance::Instance(double rate, int32_t maxFrames)
   controls_.assign(ports, 0.0f);
   std::vector<float> defaults(ports, 0.0f);
   lilv_plugin_get_port_ranges_float(w.plugin, nullptr, nullptr, defaults.data());
+  hold.unlock();
   sequence_.assign(sequenceCapacity_ / 8, 0);
   const int32_t longest = maxFrames > 0 ? maxFrames : KoralinLv2::kFallbackMaxFrames;
   left_.assign((size_t)longest * 8, 0.0f);
@@ -120,6 +122,7 @@ Instance::Instance(double rate, int32_t maxFrames)
 Instance::~Instance() {
   if (!instance_) return;
   if (active_) deactivate();
+  std::lock_guard<std::mutex> hold(World::get().lock);
   lilv_instance_free(instance_);
 }
 
@@ -135,6 +138,7 @@ void Instance::deactivate() {
 
 uint32_t Instance::portIndex(const char* symbol) const {
   World& w = World::get();
+  std::lock_guard<std::mutex> hold(w.lock);
   LilvNode* name = lilv_new_string(w.world, symbol);
   const LilvPort* port = lilv_plugin_get_port_by_symbol(w.plugin, name);
   lilv_node_free(name);

@@ -34,9 +34,12 @@ class Urids {
   LV2_URID_Unmap unmap_;
 };
 
-// The lilv world with the bundle loaded, and the plug-in it describes (made once per process).
+// The lilv world with the bundle loaded, and the plug-in it describes (made once per process). lilv's world is not
+// for several threads at once (instantiating and freeing change its list of open libraries): instances on several
+// threads hold lock for every call that reaches it.
 struct World {
   static World& get();
+  std::mutex lock;
   LilvWorld* world = nullptr;
   const LilvPlugin* plugin = nullptr;
   std::vector<const LilvNode*> presets;  // in the order lilv lists them
