@@ -13,6 +13,7 @@ me="install.sh"
 # new one; an archive without the format's file leaves that line out and says so.
 formats=(
   "VST 2.4 plug-in|Koralin.so|vst"
+  "LV2 plug-in|Koralin.lv2|lv2"
   "standalone for JACK|koralin|bin"
   "standalone's launcher|koralin.desktop|applications"
   "standalone's icon|koralin.png|icons"
@@ -254,7 +255,8 @@ install() {
   done
   write_manifest
   echo "What was installed is listed in $(manifest); 'bash $me --uninstall' removes it."
-  echo "Hosts find the VST 2.4 plug-in in ~/.vst (add that folder to a host's plug-in folders if it does not look there)."
+  echo "Hosts find the VST 2.4 plug-in in ~/.vst (add that folder to a host's plug-in folders if it does not look there)"
+  echo "and the LV2 plug-in in ~/.lv2."
   if [[ -e "$here/koralin" ]]; then
     echo "The standalone: koralin in ~/.local/bin (on the PATH from the next login once that folder is there)," \
       "or Koralin in the desktop's menu."

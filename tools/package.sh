@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Makes a release: builds the Linux plug-in and renderer and both Windows DLLs, checks what each needs (libraries,
-# glibc versions, imports, exports) and that none holds a build path or a time stamp, and writes to dist/
-# koralin-VERSION-linux-x86_64.tar.gz, koralin-VERSION-windows.zip and SHA256SUMS. Two runs on one commit write the
-# same bytes; --check-reproducible proves it with a second build elsewhere. What goes in: docs/release.md.
+# Makes a release: builds the Linux plug-in, its LV2 bundle and renderer and both Windows DLLs, checks what each
+# needs (libraries, glibc versions, imports, exports) and that none holds a build path or a time stamp, and writes
+# to dist/ koralin-VERSION-linux-x86_64.tar.gz, koralin-VERSION-windows.zip and SHA256SUMS. Two runs on one commit
+# write the same bytes; --check-reproducible proves it with a second build elsewhere. What goes in: docs/release.md.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
@@ -59,7 +59,7 @@ newest_glibc="2.36"  # Debian 12's
 freetype_home=/usr/local/src/koralin-freetype
 
 # --- What the step needs -------------------------------------------------------------------------------------------
-bash tools/install-deps.sh build package
+bash tools/install-deps.sh build package lv2
 if ! compgen -G "$freetype_home/freetype-*/include/ft2build.h" >/dev/null; then
   echo "package.sh: FreeType's sources for the DLLs are missing: fetching them (tools/test.after.d/windows.sh --setup)"
   bash tools/test.after.d/windows.sh --setup >/dev/null
@@ -117,7 +117,7 @@ build() {
 build_set() {
   local linux=$1 win64=$2 win32=$3
   configure "$linux" release ""
-  build "$linux" Koralin koralin-render koralin koralin_icon
+  build "$linux" Koralin koralin-render koralin koralin_icon Koralin_lv2
   if [[ -n "$win64" ]]; then
     configure "$win64" win64 toolchain-mingw-x86_64.cmake
     build "$win64" Koralin
@@ -229,6 +229,9 @@ pack() {
   strip --strip-all -o "$lin/koralin-render" "$linux/koralin-render"
   strip --strip-all -o "$lin/koralin" "$linux/koralin"
   cp "$linux/koralin.desktop" "$linux/koralin.png" "$lin/"
+  mkdir -p "$lin/Koralin.lv2"
+  cp "$linux/lv2/Koralin.lv2/"*.ttl "$lin/Koralin.lv2/"
+  strip --strip-all -o "$lin/Koralin.lv2/Koralin.so" "$linux/lv2/Koralin.lv2/Koralin.so"
   sed "s/@KORALIN_VERSION@/$version/" packaging/install.sh >"$lin/install.sh"
   # strip writes the time of day into a PE header unless given one: zero, as the linker left it.
   SOURCE_DATE_EPOCH=0 x86_64-w64-mingw32-strip --strip-all -o "$win/64-bit/Koralin.dll" "$win64/Koralin.dll"
@@ -237,11 +240,12 @@ pack() {
   texts "$win"
 
   check_elf "$lin/Koralin.so" "$module_libs" "VSTPluginMain main"
+  check_elf "$lin/Koralin.lv2/Koralin.so" "$module_libs" "lv2_descriptor lv2ui_descriptor"
   check_elf "$lin/koralin-render" "$render_libs" - '^libsndfile\.so\.1(\.[0-9]+)*$'
   check_elf "$lin/koralin" "$standalone_libs" - '^ALSA_0\.9(\.0rc4)?$'
   check_dll "$win/64-bit/Koralin.dll" pei-x86-64
   check_dll "$win/32-bit/Koralin.dll" pei-i386
-  for file in "$lin/Koralin.so" "$lin/koralin-render" "$lin/koralin" "$win/64-bit/Koralin.dll" \
+  for file in "$lin/Koralin.so" "$lin/koralin-render" "$lin/koralin" "$lin/Koralin.lv2/"* "$win/64-bit/Koralin.dll" \
     "$win/32-bit/Koralin.dll"; do
     check_paths "$file"
   done
@@ -249,7 +253,7 @@ pack() {
   # Same owner, modes and times whoever packs: sorted names, the commit's time, no extra fields.
   find "$stage" -type d -exec chmod 0755 {} +
   find "$stage" -type f -exec chmod 0644 {} +
-  chmod 0755 "$lin/Koralin.so" "$lin/koralin-render" "$lin/koralin" "$lin/install.sh"
+  chmod 0755 "$lin/Koralin.so" "$lin/koralin-render" "$lin/koralin" "$lin/install.sh" "$lin/Koralin.lv2/Koralin.so"
   find "$stage" -exec touch -h -d "@$epoch" {} +
   mkdir -p "$dest"
   rm -f "$dest/$tarball" "$dest/$zipfile"

@@ -42,14 +42,15 @@ lin="$work/unpacked/koralin-$version-linux-x86_64"
 win="$work/unpacked/koralin-$version-windows"
 listing() { (cd "$1" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | xargs); }
 expected() { printf '%s\n' "$@" "${texts[@]}" | LC_ALL=C sort | xargs; }
-[[ "$(listing "$lin")" == "$(expected Koralin.so koralin-render install.sh koralin koralin.desktop koralin.png)" ]] ||
+bundle=(Koralin.lv2/Koralin.so Koralin.lv2/Koralin.ttl Koralin.lv2/manifest.ttl Koralin.lv2/presets.ttl)
+[[ "$(listing "$lin")" == "$(expected Koralin.so koralin-render install.sh koralin koralin.desktop koralin.png "${bundle[@]}")" ]] ||
   fail "the Linux archive holds: $(listing "$lin")"
 [[ "$(listing "$win")" == "$(expected 64-bit/Koralin.dll 32-bit/Koralin.dll)" ]] ||
   fail "the Windows archive holds: $(listing "$win")"
 for text in "${texts[@]}"; do
   cmp -s "$lin/$text" "$win/$text" || fail "$text differs between the two archives"
 done
-for tool in Koralin.so koralin-render koralin install.sh; do
+for tool in Koralin.so koralin-render koralin install.sh Koralin.lv2/Koralin.so; do
   [[ -x "$lin/$tool" ]] || fail "$tool is not executable in the Linux archive"
 done
 # The README is the user's part alone: its title, the download section first, none of the developer's sections.
@@ -91,6 +92,18 @@ run_installer "$work/install.log" "$lin/install.sh" || { cat "$work/install.log"
 cat "$work/install.log"
 cmp -s "$lin/Koralin.so" "$home/.vst/Koralin.so" || fail "$home/.vst/Koralin.so is not the archive's Koralin.so"
 grep -qF "$home/.vst/Koralin.so" "$work/install.log" || fail "install.sh did not say where it put Koralin.so"
+diff -r "$lin/Koralin.lv2" "$home/.lv2/Koralin.lv2" >/dev/null || fail "$home/.lv2/Koralin.lv2 is not the archive's bundle"
+grep -qF "$home/.lv2/Koralin.lv2" "$work/install.log" || fail "install.sh did not say where it put Koralin.lv2"
+# lilv finds the installed bundle where hosts look, with its editor and its eight presets.
+if command -v lv2info >/dev/null; then
+  info="$(LV2_PATH="$home/.lv2" lv2info https://quillmarsh.example/koralin/lv2 2>&1)" ||
+    fail "lilv does not find Koralin.lv2 in $home/.lv2: $info"
+  [[ "$info" == *"#X11UI"* && $(echo "$info" | sed -n '/Presets:/,/Port 0:/p' | grep -vE 'Presets:|Port 0:' | grep -c '[A-Za-z]') -eq 8 ]] ||
+    fail "lv2info shows no editor or not eight presets for the installed bundle: $info"
+  echo "  lilv finds the installed Koralin.lv2 in $home/.lv2 with its X11 editor and eight presets"
+else
+  echo "  the installed bundle is not loaded through lilv: lv2info (Debian's lilv-utils) is missing"
+fi
 [[ -f "$manifest" ]] || fail "install.sh wrote no record at $manifest"
 for placed in .local/bin/koralin .local/share/applications/koralin.desktop \
   .local/share/icons/hicolor/128x128/apps/koralin.png; do
@@ -122,6 +135,7 @@ run_installer "$work/again.log" "$lin/install.sh" || { cat "$work/again.log"; fa
 [[ "$(sort "$manifest")" == "$(sort "$work/record")" ]] ||
   fail "a second install of the same version changed the record: $(cat "$manifest")"
 cmp -s "$lin/Koralin.so" "$home/.vst/Koralin.so" || fail "a second install left another Koralin.so"
+diff -r "$lin/Koralin.lv2" "$home/.lv2/Koralin.lv2" >/dev/null || fail "a second install left another Koralin.lv2"
 echo "  $(head -n 1 "$work/again.log")"
 cp "$manifest" "$work/record.again"
 
