@@ -174,7 +174,7 @@ place_item() {
   if [[ -d "$from" ]]; then
     [[ -d "$to" ]] || make_folder "$to"
     for entry in "$from"/* "$from"/.[!.]*; do
-      [[ -e "$entry" ]] && place_item "$entry" "$to/$(basename "$entry")"
+      if [[ -e "$entry" ]]; then place_item "$entry" "$to/$(basename "$entry")"; fi
     done
   else
     place_file "$from" "$to"
@@ -186,7 +186,7 @@ item_files() {
   local from=$1 to=$2 entry
   if [[ -d "$from" ]]; then
     for entry in "$from"/* "$from"/.[!.]*; do
-      [[ -e "$entry" ]] && item_files "$entry" "$to/$(basename "$entry")"
+      if [[ -e "$entry" ]]; then item_files "$entry" "$to/$(basename "$entry")"; fi
     done
   else
     echo "$to"
