@@ -240,7 +240,7 @@ constexpr const char* CLAP_PLUGIN_FACTORY_ID = "clap.plugin-factory";
 struct clap_plugin_factory_t {
   uint32_t(CLAPCALL* get_plugin_count)(const clap_plugin_factory_t* factory);
   const clap_plugin_descriptor_t*(CLAPCALL* get_plugin_descriptor)(const clap_plugin_factory_t* factory,
-                                                                    uint32_t index);
+                                                                   uint32_t index);
   const clap_plugin_t*(CLAPCALL* create_plugin)(const clap_plugin_factory_t* factory, const clap_host_t* host,
                                                 const char* plugin_id);
 };

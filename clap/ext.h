@@ -241,12 +241,10 @@ struct clap_preset_discovery_metadata_receiver_t {
                                const char* load_key);
   void(CLAPCALL* add_plugin_id)(const clap_preset_discovery_metadata_receiver_t* receiver,
                                 const clap_universal_plugin_id_t* plugin_id);
-  void(CLAPCALL* set_soundpack_id)(const clap_preset_discovery_metadata_receiver_t* receiver,
-                                   const char* soundpack_id);
+  void(CLAPCALL* set_soundpack_id)(const clap_preset_discovery_metadata_receiver_t* receiver, const char* soundpack_id);
   void(CLAPCALL* set_flags)(const clap_preset_discovery_metadata_receiver_t* receiver, uint32_t flags);
   void(CLAPCALL* add_creator)(const clap_preset_discovery_metadata_receiver_t* receiver, const char* creator);
-  void(CLAPCALL* set_description)(const clap_preset_discovery_metadata_receiver_t* receiver,
-                                  const char* description);
+  void(CLAPCALL* set_description)(const clap_preset_discovery_metadata_receiver_t* receiver, const char* description);
   void(CLAPCALL* set_timestamps)(const clap_preset_discovery_metadata_receiver_t* receiver, uint64_t created,
                                  uint64_t modified);
   void(CLAPCALL* add_feature)(const clap_preset_discovery_metadata_receiver_t* receiver, const char* feature);
@@ -325,10 +323,9 @@ struct clap_plugin_preset_load_t {
                                 const char* load_key);
 };
 struct clap_host_preset_load_t {
-  void(CLAPCALL* on_error)(const clap_host_t* host, uint32_t location_kind, const char* location,
-                           const char* load_key, int32_t os_error, const char* message);
-  void(CLAPCALL* loaded)(const clap_host_t* host, uint32_t location_kind, const char* location,
-                         const char* load_key);
+  void(CLAPCALL* on_error)(const clap_host_t* host, uint32_t location_kind, const char* location, const char* load_key,
+                           int32_t os_error, const char* message);
+  void(CLAPCALL* loaded)(const clap_host_t* host, uint32_t location_kind, const char* location, const char* load_key);
 };
 
 }  // extern "C"

@@ -96,9 +96,18 @@ class OutputSink final : public Embed::ChangeSink {
 
 Plugin::Plugin(const clap_host_t* host)
     : host_(host),
-      plugin_{&kDescriptor,          this,          &pluginInit,    &pluginDestroy,    &pluginActivate,
-              &pluginDeactivate,     &pluginStartProcessing,        &pluginStopProcessing, &pluginReset,
-              &pluginProcess,        &pluginExtension,              &pluginOnMainThread} {}
+      plugin_{&kDescriptor,
+              this,
+              &pluginInit,
+              &pluginDestroy,
+              &pluginActivate,
+              &pluginDeactivate,
+              &pluginStartProcessing,
+              &pluginStopProcessing,
+              &pluginReset,
+              &pluginProcess,
+              &pluginExtension,
+              &pluginOnMainThread} {}
 
 Plugin::~Plugin() {
   guiDestroy();

@@ -101,8 +101,8 @@ class Plugin final : public Embed::Listener {
   const clap_host_preset_load_t* hostPresetLoad_ = nullptr;
 
   // Audio side to main thread.
-  std::atomic<bool> dirty_{false};         // the instrument changed a value itself: the host's state is stale
-  std::atomic<bool> callbackAsked_{false};  // request_callback is pending
+  std::atomic<bool> dirty_{false};              // the instrument changed a value itself: the host's state is stale
+  std::atomic<bool> callbackAsked_{false};      // request_callback is pending
   bool inGesture_[KoralinParams::kCount] = {};  // audio side: a gesture is open on the host's side
   bool wasPlaying_ = false;                     // audio side: the transport played in the last block
 

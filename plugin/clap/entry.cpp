@@ -24,7 +24,8 @@ const char* const kProgramNames[] = {
 #include "koralin_program_names.inc"
 };
 constexpr uint32_t kProgramCount = sizeof(kProgramNames) / sizeof(kProgramNames[0]);
-const char* const kProgramKeys[] = {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14", "15"};
+const char* const kProgramKeys[] = {"0", "1", "2",  "3",  "4",  "5",  "6",  "7",
+                                    "8", "9", "10", "11", "12", "13", "14", "15"};
 static_assert(kProgramCount <= sizeof(kProgramKeys) / sizeof(kProgramKeys[0]), "a load key for every program");
 
 std::atomic<int> initCount{0};  // init may come more than once; deinit as often
@@ -76,12 +77,10 @@ const clap_preset_discovery_provider_t* CLAPCALL createProvider(const clap_prese
                                                                 const clap_preset_discovery_indexer_t* indexer,
                                                                 const char* id) {
   if (!indexer || !id || std::strcmp(id, kProviderDescriptor.id) != 0) return nullptr;
-  return new clap_preset_discovery_provider_t{&kProviderDescriptor,
-                                              const_cast<clap_preset_discovery_indexer_t*>(indexer),
-                                              &providerInit,
-                                              &providerDestroy,
-                                              &providerMetadata,
-                                              &providerExtension};
+  return new clap_preset_discovery_provider_t{
+      &kProviderDescriptor, const_cast<clap_preset_discovery_indexer_t*>(indexer),
+      &providerInit,        &providerDestroy,
+      &providerMetadata,    &providerExtension};
 }
 constexpr clap_preset_discovery_factory_t kPresetFactory{&providerCount, &providerDescriptor, &createProvider};
 
@@ -125,6 +124,6 @@ __declspec(dllexport)
 #else
 __attribute__((visibility("default")))
 #endif
-extern const clap_plugin_entry_t clap_entry{kClapVersion, &KoralinClap::entryInit,
-                                            &KoralinClap::entryDeinit, &KoralinClap::entryFactory};
+    extern const clap_plugin_entry_t clap_entry{kClapVersion, &KoralinClap::entryInit, &KoralinClap::entryDeinit,
+                                                &KoralinClap::entryFactory};
 }

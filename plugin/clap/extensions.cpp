@@ -88,8 +88,7 @@ void CLAPCALL paramFlush(const clap_plugin_t* plugin, const clap_input_events_t*
   self(plugin).flush(in, out);
 }
 
-constexpr clap_plugin_params_t kParams{&paramCount,  &paramInfo,     &paramValue,
-                                       &paramToText, &paramFromText, &paramFlush};
+constexpr clap_plugin_params_t kParams{&paramCount, &paramInfo, &paramValue, &paramToText, &paramFromText, &paramFlush};
 
 // --- clap.state --------------------------------------------------------------------------------------------------
 bool CLAPCALL stateSave(const clap_plugin_t* plugin, const clap_ostream_t* stream) {

@@ -49,9 +49,9 @@ void CLAPCALL onTimer(const clap_plugin_t* plugin, clap_id timer) { self(plugin)
 
 }  // namespace
 
-const clap_plugin_gui_t kGui{&guiApiSupported, &guiPreferredApi, &guiCreate,    &guiDestroy,      &guiSetScale,
-                             &guiGetSize,      &guiCanResize,    &guiResizeHints, &guiAdjustSize, &guiSetSize,
-                             &guiSetParent,    &guiSetTransient, &guiSuggestTitle, &guiShow,      &guiHide};
+const clap_plugin_gui_t kGui{&guiApiSupported, &guiPreferredApi, &guiCreate,       &guiDestroy,    &guiSetScale,
+                             &guiGetSize,      &guiCanResize,    &guiResizeHints,  &guiAdjustSize, &guiSetSize,
+                             &guiSetParent,    &guiSetTransient, &guiSuggestTitle, &guiShow,       &guiHide};
 const clap_plugin_timer_support_t kTimerSupport{&onTimer};
 
 bool Plugin::guiCreate() {
