@@ -254,9 +254,9 @@ clap_process_status Plugin::process(uint32_t frames, const InputEvents& in, Outp
   right.assign(frames, 1.0f);
   float* channels[2] = {left.data(), right.data()};
   clap_audio_buffer_t output{channels, nullptr, 2, 0, 0};
-  OutputEvents ignored;
+  discard_.events.clear();
   clap_process_t process{
-      steadyTime_, frames, nullptr, nullptr, &output, 0, 1, in.list(), out ? out->list() : ignored.list()};
+      steadyTime_, frames, nullptr, nullptr, &output, 0, 1, in.list(), out ? out->list() : discard_.list()};
   host_.enterAudio();
   const clap_process_status status = plugin_->process(plugin_, &process);
   host_.leaveAudio();
@@ -265,9 +265,9 @@ clap_process_status Plugin::process(uint32_t frames, const InputEvents& in, Outp
 }
 
 void Plugin::flush(const InputEvents& in, OutputEvents* out) {
-  OutputEvents ignored;
+  discard_.events.clear();
   if (active_) host_.enterAudio();
-  params_->flush(plugin_, in.list(), out ? out->list() : ignored.list());
+  params_->flush(plugin_, in.list(), out ? out->list() : discard_.list());
   if (active_) host_.leaveAudio();
 }
 

@@ -177,6 +177,7 @@ class Plugin {
   const clap_plugin_state_t* state_ = nullptr;
   bool active_ = false;
   int64_t steadyTime_ = 0;
+  OutputEvents discard_;  // for a caller that wants no output events, made once
 };
 
 // Where the built module is; set by the build.

@@ -2,7 +2,8 @@
 # Bounded libFuzzer runs of everything that reads outside data: the MIDI file reader and tempo map (about 30 s,
 # seeded with the demo song), the PNG decoder (about 60 s, seeded with the library's three pictures), the host's
 # state chunk through the instrument's dispatcher and koralin-render's preset files (about 30 s each, seeded with
-# chunks and files the instrument writes at build time).
+# chunks and files the instrument writes at build time), and Koralin.clap's state load (about 30 s, from the same
+# chunks).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build="${KORALIN_FUZZ_BUILD:-build/fuzz}"
@@ -24,3 +25,4 @@ fuzz midi midi_fuzz cli fuzz 30
 fuzz png png_fuzz png fuzz 60
 fuzz chunk chunk_fuzz fuzz chunk 30
 fuzz preset-file preset_file_fuzz fuzz preset-file 30
+fuzz clap-state clap_state_fuzz fuzz clap-state 30
