@@ -139,6 +139,7 @@ const void* Plugin::extension(const char* id) const {
       {CLAP_EXT_GUI, &kGui},
       {CLAP_EXT_TIMER_SUPPORT, &kTimerSupport},
   };
+  if (!instance_) return nullptr;  // before init, or after an init that made no instrument
   if (std::strcmp(id, CLAP_EXT_GUI) == 0 && !instance_->hasEditor()) return nullptr;
   for (const Offer& offer : kOffers)
     if (std::strcmp(id, offer.id) == 0) return offer.table;
