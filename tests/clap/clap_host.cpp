@@ -99,7 +99,7 @@ int64_t CLAPCALL InStream::read(const clap_istream_t* stream, void* buffer, uint
   size_t n = std::min<size_t>((size_t)size, self.bytes_.size() - self.at_);
   if (self.piece_) n = std::min(n, self.piece_);
   if (self.failAt_ >= 0 && (int64_t)(self.at_ + n) >= self.failAt_) return -1;
-  std::memcpy(buffer, self.bytes_.data() + self.at_, n);
+  if (n > 0) std::memcpy(buffer, self.bytes_.data() + self.at_, n);
   self.at_ += n;
   return (int64_t)n;
 }

@@ -22,7 +22,7 @@ struct Reader {
   static int64_t CLAPCALL read(const clap_istream_t* s, void* buffer, uint64_t size) {
     auto& r = *static_cast<Reader*>(s->ctx);
     const size_t n = std::min({(size_t)size, r.piece, r.bytes->size() - r.at});
-    std::memcpy(buffer, r.bytes->data() + r.at, n);
+    if (n > 0) std::memcpy(buffer, r.bytes->data() + r.at, n);
     r.at += n;
     return (int64_t)n;
   }
