@@ -3,6 +3,7 @@
 // module's own code, linked in and reached through clap_entry. A refused load changes nothing: the state saved
 // after it is the state saved before. An accepted one saves, loads and saves again to the same bytes, leaves every
 // value in its range, and the instrument still plays a finite note.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
