@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <stdexcept>
 
@@ -13,6 +14,7 @@ namespace ClapTest {
 
 // --- Module ------------------------------------------------------------------------------------------------------
 Module::Module(const std::string& path) {
+  const auto start = std::chrono::steady_clock::now();
   std::string error;
   module_ = Host::loadModule(path, error);
   if (!module_) throw std::runtime_error("cannot load " + path + ": " + error);
@@ -27,6 +29,7 @@ Module::Module(const std::string& path) {
     Host::unloadModule(module_);
     throw std::runtime_error(path + " has no plug-in factory, or no plug-in in it");
   }
+  loadMilliseconds = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
 Module::~Module() {

@@ -23,6 +23,7 @@ class Module {
   Module& operator=(const Module&) = delete;
 
   const clap_plugin_entry_t& entry() const { return *entry_; }
+  double loadMilliseconds = 0;  // loading, init and the factory: a host's scan of the module
   const clap_plugin_factory_t& factory() const { return *factory_; }
   const clap_plugin_descriptor_t& descriptor() const { return *factory_->get_plugin_descriptor(factory_, 0); }
   template <typename Factory>

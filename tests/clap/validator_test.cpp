@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -45,11 +44,10 @@ float peakOf(const Plugin& p) {
 }
 
 TEST_F(Validator, ScanDescriptorAndExtensionsAgree) {
+  // The scan's cost is a figure for the log (the first load in this process), not a limit.
+  RecordProperty("scan_ms", std::to_string(module.loadMilliseconds));
   // init is counted: a second init and one deinit leave the module usable.
-  const auto start = std::chrono::steady_clock::now();
   Module second(modulePath());
-  const double scanMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-  RecordProperty("scan_ms", std::to_string(scanMs));  // a figure for the log, not a limit
   ASSERT_TRUE(module.entry().init(modulePath().c_str()));
   module.entry().deinit();
   EXPECT_EQ(module.factory().get_plugin_count(&module.factory()), 1u);
