@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "instrument/rest_query.h"
+
 namespace KoralinClap {
 namespace {
 
@@ -153,7 +155,10 @@ clap_process_status Plugin::process(const clap_process_t& process) {
   }
   applyEvents(process.in_events, left, right, frames);
   sendChanges(process.out_events);
-  return CLAP_PROCESS_CONTINUE;
+  // At rest the instrument stays silent until an event comes: the host may stop calling until it has one.
+  const intptr_t rest =
+      instance_->dispatch(effVendorSpecific, KoralinQuery::kRestQueryIndex, KoralinQuery::kRestQueryValue);
+  return rest == KoralinQuery::kRestQueryResting ? CLAP_PROCESS_SLEEP : CLAP_PROCESS_CONTINUE;
 }
 
 void Plugin::applyEvents(const clap_input_events_t* in, float* left, float* right, uint32_t frames) {

@@ -14,7 +14,8 @@
 // the instrument changed itself (a learnt controller, a MIDI program change, a loaded state or preset) goes out as a
 // value event from the next process or flush as well. Nothing on the audio thread allocates, locks, waits or does
 // I/O; what it has to tell the main thread (the state became dirty, the editor wants its idle) it says with an
-// atomic flag and the host's request_callback, which CLAP allows from any thread.
+// atomic flag and the host's request_callback, which CLAP allows from any thread. process answers
+// CLAP_PROCESS_SLEEP when the block ended with the voice at rest (silent until the next event), else CONTINUE.
 #pragma once
 
 #include <atomic>

@@ -58,7 +58,8 @@ Rig::Render renderClap(const Rig::Script& script, Notes notes, Rig::Sizes sizes)
       e.header.time -= pos;
       in.add(e);
     }
-    EXPECT_EQ(p.process(n, in), CLAP_PROCESS_CONTINUE);
+    const clap_process_status status = p.process(n, in);  // a host that keeps calling a sleeping plug-in
+    EXPECT_TRUE(status == CLAP_PROCESS_CONTINUE || status == CLAP_PROCESS_SLEEP) << status;
     left.insert(left.end(), p.left.begin(), p.left.end());
     right.insert(right.end(), p.right.begin(), p.right.end());
     pos += n;

@@ -37,6 +37,15 @@ class Validator : public ::testing::Test {
   return ::testing::AssertionSuccess();
 }
 
+// A block the plug-in processed: CONTINUE, or SLEEP (it ended at rest: silence until the next event).
+bool processed(clap_process_status status) { return status == CLAP_PROCESS_CONTINUE || status == CLAP_PROCESS_SLEEP; }
+
+bool silent(const Plugin& p) {
+  for (size_t i = 0; i < p.left.size(); ++i)
+    if (p.left[i] != 0.0f || p.right[i] != 0.0f) return false;
+  return true;
+}
+
 float peakOf(const Plugin& p) {
   float peak = 0;
   for (size_t i = 0; i < p.left.size(); ++i) peak = std::max({peak, std::fabs(p.left[i]), std::fabs(p.right[i])});
@@ -127,7 +136,7 @@ TEST_F(Validator, AudioAtEveryRateAndBlockSize) {
     auto play = [&](uint32_t frames) {
       InputEvents in;
       addPhrase(in, frames, std::max<uint32_t>(frames / 3, 1), held);
-      ASSERT_EQ(p.process(frames, in), CLAP_PROCESS_CONTINUE);
+      ASSERT_TRUE(processed(p.process(frames, in)));
       ASSERT_TRUE(clean(p));
       peak = std::max(peak, peakOf(p));
     };
@@ -224,7 +233,7 @@ TEST_F(Validator, FuzzedHostValuesAtTheirFrames) {
         last[i] = KoralinParams::plainOf(i, KoralinParams::normalizedOf(i, e.param.value));
       }
     }
-    ASSERT_EQ(p.process(frames, in), CLAP_PROCESS_CONTINUE);
+    ASSERT_TRUE(processed(p.process(frames, in)));
     ASSERT_TRUE(clean(p)) << "block " << b;
     for (int32_t i = 0; i < KoralinParams::kCount; ++i) {
       ASSERT_EQ(p.value((clap_id)i), last[i]) << "parameter " << i << " after block " << b;
@@ -341,7 +350,7 @@ TEST_F(Validator, ValuesTheInstrumentChangesItselfReachTheHost) {
   in.add(midiEvent(10, 0xC0, 3, 0));
   in.add(midiEvent(20, 0xB0, 74, 127));
   OutputEvents out;
-  ASSERT_EQ(p.process(64, in, &out), CLAP_PROCESS_CONTINUE);
+  ASSERT_TRUE(processed(p.process(64, in, &out)));
   std::set<clap_id> told;
   for (const Event& e : out.events) {
     EXPECT_EQ(e.header.type, CLAP_EVENT_PARAM_VALUE) << "no gesture for the instrument's own changes";
@@ -460,23 +469,29 @@ TEST_F(Validator, FactoryProgramsThroughPresetDiscoveryAndPresetLoad) {
 TEST_F(Validator, HostCallOrders) {
   Plugin p(module, host);
   ASSERT_TRUE(p.activate(44100, 512));
+  clap_process_status last = CLAP_PROCESS_ERROR;
   auto tail = [&](int blocks) {
     float peak = 0;
     for (int b = 0; b < blocks; ++b) {
-      p.process(512, InputEvents());
+      const bool asleep = b > 0 && last == CLAP_PROCESS_SLEEP;  // the block before, without events, said so
+      last = p.process(512, InputEvents());
+      EXPECT_TRUE(processed(last));
+      EXPECT_TRUE(!asleep || silent(p)) << "a block after the plug-in said it sleeps";
       peak = peakOf(p);
     }
     return peak;
   };
   InputEvents hold;
   hold.add(noteEvent(0, CLAP_EVENT_NOTE_ON, 40, 1.0));
-  p.process(512, hold);
+  EXPECT_EQ(p.process(512, hold), CLAP_PROCESS_CONTINUE) << "a note sounds";
   p.deactivate();
   ASSERT_TRUE(p.activate(48000, 512));
   EXPECT_LT(tail(200), 1e-4f) << "a note held across deactivation still sounds";
+  EXPECT_EQ(last, CLAP_PROCESS_SLEEP) << "silent with no note to come: the host may let it sleep";
   p.process(512, hold);
   p.plugin()->reset(p.plugin());
   EXPECT_LT(tail(200), 1e-4f) << "a note held across reset still sounds";
+  EXPECT_EQ(last, CLAP_PROCESS_SLEEP);
   InputEvents wildcard;
   p.process(512, hold);
   wildcard.add(noteEvent(3, CLAP_EVENT_NOTE_OFF, -1, 0.0, -1));
