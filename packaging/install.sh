@@ -13,6 +13,7 @@ me="install.sh"
 # new one; an archive without the format's file leaves that line out and says so.
 formats=(
   "VST 2.4 plug-in|Koralin.so|vst"
+  "CLAP plug-in|Koralin.clap|clap"
   "standalone for JACK|koralin|bin"
   "standalone's launcher|koralin.desktop|applications"
   "standalone's icon|koralin.png|icons"
