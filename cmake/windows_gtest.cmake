@@ -12,4 +12,4 @@ set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
 
 # The suites that also run under Wine: portable code, the built module through a host, and the Windows tests.
 # The others need the build machine's own libraries (libpng, libsndfile), X11/GLX or POSIX calls (setenv, mkdtemp).
-set(KORALIN_CROSS_TEST_DIRS win synth koralin embed threads)
+set(KORALIN_CROSS_TEST_DIRS win synth koralin embed threads clap)

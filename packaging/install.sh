@@ -14,6 +14,7 @@ me="install.sh"
 formats=(
   "VST 2.4 plug-in|Koralin.so|vst"
   "LV2 plug-in|Koralin.lv2|lv2"
+  "CLAP plug-in|Koralin.clap|clap"
   "standalone for JACK|koralin|bin"
   "standalone's launcher|koralin.desktop|applications"
   "standalone's icon|koralin.png|icons"

@@ -1,5 +1,6 @@
 // Plug's processing frame: host buffers to doubles, transport, and sub-blocks cut at event times.
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -21,6 +22,14 @@ double sanitize(double x) {
 template <typename T>
 bool finiteAs(double x) {
   return std::fabs(x) <= (double)std::numeric_limits<T>::max();
+}
+
+// A finite sample in the host's type. A decaying tail passes below the smallest normal float long before the
+// engine's doubles reach zero; a host must never be handed a subnormal float, so such a sample becomes zero.
+template <typename T>
+T hostSample(double x) {
+  if constexpr (std::is_same_v<T, float>) return std::fabs(x) < (double)FLT_MIN ? 0.0f : (float)x;
+  return (T)x;
 }
 
 }  // namespace
@@ -112,7 +121,7 @@ void Plug::processCall(T** inputs, T** outputs, int32_t frames) {
         for (int32_t i = 0; i < n; ++i) {
           const bool finite = finiteAs<T>(src[i]);
           silenced = silenced || !finite;
-          const T x = finite ? (T)src[i] : T(0);
+          const T x = finite ? hostSample<T>(src[i]) : T(0);
           out[i] = accumulate ? T(out[i] + x) : x;
         }
       }

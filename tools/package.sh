@@ -117,14 +117,14 @@ build() {
 build_set() {
   local linux=$1 win64=$2 win32=$3
   configure "$linux" release ""
-  build "$linux" Koralin koralin-render koralin koralin_icon Koralin_lv2
+  build "$linux" Koralin KoralinClap koralin-render koralin koralin_icon Koralin_lv2
   if [[ -n "$win64" ]]; then
     configure "$win64" win64 toolchain-mingw-x86_64.cmake
-    build "$win64" Koralin
+    build "$win64" Koralin KoralinClap
   fi
   if [[ -n "$win32" ]]; then
     configure "$win32" win32 toolchain-mingw-i686.cmake
-    build "$win32" Koralin
+    build "$win32" Koralin KoralinClap
   fi
 }
 
@@ -154,15 +154,18 @@ check_elf() {
   echo "  $name: needs $(echo "$needed" | xargs); newest symbol version GLIBC_$newest${defined:+; exports $defined}"
 }
 
-# check_dll FILE FORMAT: the module's import and export tables as the Windows suite checks them, the word size its
-# folder promises, and no time stamp in the file header, the export table or the resource tables.
+# check_dll FILE FORMAT [EXPORT]: the module's import and export tables as the Windows suite checks them (with EXPORT,
+# a module exporting that one symbol, as Koralin.clap exports clap_entry), the word size its folder promises, and no
+# time stamp in the file header, the export table or the resource tables.
 check_dll() {
-  local file=$1 format=$2 triple objdump header stamp dump
+  local file=$1 format=$2 triple objdump header stamp dump tables
+  tables=("-DMODULE=$file")
+  [[ -z "${3:-}" ]] || tables+=("-DEXPORTS=$3")
   [[ $format == pei-x86-64 ]] && triple=x86_64-w64-mingw32 || triple=i686-w64-mingw32
   objdump="$(command -v "$triple-objdump")" || fail "$triple-objdump is missing (Debian package binutils-mingw-w64)"
   "$objdump" -f "$file" | grep -q "file format $format\$" || fail "$file is not a $format module"
-  cmake "-DOBJDUMP=$objdump" "-DMODULE=$file" -P tests/win/check_module.cmake >/dev/null 2>&1 ||
-    fail "$file: $(cmake "-DOBJDUMP=$objdump" "-DMODULE=$file" -P tests/win/check_module.cmake 2>&1 | grep -v '^--' | xargs)"
+  cmake "-DOBJDUMP=$objdump" "${tables[@]}" -P tests/win/check_module.cmake >/dev/null 2>&1 ||
+    fail "$file: $(cmake "-DOBJDUMP=$objdump" "${tables[@]}" -P tests/win/check_module.cmake 2>&1 | grep -v '^--' | xargs)"
   header="$(od -An -tu4 -j 60 -N 4 "$file" | xargs)"
   stamp="$(od -An -tu4 -j $((header + 8)) -N 4 "$file" | xargs)"
   [[ "$stamp" == 0 ]] || fail "$file: the file header holds the time stamp $stamp"
@@ -226,6 +229,7 @@ pack() {
   win="$stage/koralin-$version-windows"
   mkdir -p "$lin" "$win/64-bit" "$win/32-bit"
   strip --strip-all -o "$lin/Koralin.so" "$linux/Koralin.so"
+  strip --strip-all -o "$lin/Koralin.clap" "$linux/Koralin.clap"
   strip --strip-all -o "$lin/koralin-render" "$linux/koralin-render"
   strip --strip-all -o "$lin/koralin" "$linux/koralin"
   cp "$linux/koralin.desktop" "$linux/koralin.png" "$lin/"
@@ -236,24 +240,30 @@ pack() {
   # strip writes the time of day into a PE header unless given one: zero, as the linker left it.
   SOURCE_DATE_EPOCH=0 x86_64-w64-mingw32-strip --strip-all -o "$win/64-bit/Koralin.dll" "$win64/Koralin.dll"
   SOURCE_DATE_EPOCH=0 i686-w64-mingw32-strip --strip-all -o "$win/32-bit/Koralin.dll" "$win32/Koralin.dll"
+  SOURCE_DATE_EPOCH=0 x86_64-w64-mingw32-strip --strip-all -o "$win/64-bit/Koralin.clap" "$win64/Koralin.clap"
+  SOURCE_DATE_EPOCH=0 i686-w64-mingw32-strip --strip-all -o "$win/32-bit/Koralin.clap" "$win32/Koralin.clap"
   texts "$lin"
   texts "$win"
 
   check_elf "$lin/Koralin.so" "$module_libs" "VSTPluginMain main"
   check_elf "$lin/Koralin.lv2/Koralin.so" "$module_libs" "lv2_descriptor lv2ui_descriptor"
+  check_elf "$lin/Koralin.clap" "$module_libs" "clap_entry"
   check_elf "$lin/koralin-render" "$render_libs" - '^libsndfile\.so\.1(\.[0-9]+)*$'
   check_elf "$lin/koralin" "$standalone_libs" - '^ALSA_0\.9(\.0rc4)?$'
   check_dll "$win/64-bit/Koralin.dll" pei-x86-64
   check_dll "$win/32-bit/Koralin.dll" pei-i386
-  for file in "$lin/Koralin.so" "$lin/koralin-render" "$lin/koralin" "$lin/Koralin.lv2/"* "$win/64-bit/Koralin.dll" \
-    "$win/32-bit/Koralin.dll"; do
+  check_dll "$win/64-bit/Koralin.clap" pei-x86-64 clap_entry
+  check_dll "$win/32-bit/Koralin.clap" pei-i386 clap_entry
+  for file in "$lin/Koralin.so" "$lin/Koralin.clap" "$lin/koralin-render" "$lin/koralin" "$lin/Koralin.lv2/"* \
+    "$win/64-bit/Koralin.dll" "$win/32-bit/Koralin.dll" "$win/64-bit/Koralin.clap" "$win/32-bit/Koralin.clap"; do
     check_paths "$file"
   done
 
   # Same owner, modes and times whoever packs: sorted names, the commit's time, no extra fields.
   find "$stage" -type d -exec chmod 0755 {} +
   find "$stage" -type f -exec chmod 0644 {} +
-  chmod 0755 "$lin/Koralin.so" "$lin/koralin-render" "$lin/koralin" "$lin/install.sh" "$lin/Koralin.lv2/Koralin.so"
+  chmod 0755 "$lin/Koralin.so" "$lin/Koralin.clap" "$lin/koralin-render" "$lin/koralin" "$lin/install.sh" \
+    "$lin/Koralin.lv2/Koralin.so"
   find "$stage" -exec touch -h -d "@$epoch" {} +
   mkdir -p "$dest"
   rm -f "$dest/$tarball" "$dest/$zipfile"

@@ -7,6 +7,7 @@
 #include "plugcore/chunk_codec.h"
 #include "plugcore/embedder.h"
 #include "plugcore/factory.h"
+#include "plugcore/param_table.h"
 #include "plugcore/plug.h"
 
 namespace Embed {
@@ -144,8 +145,11 @@ void Instance::emitChanges(ChangeSink& sink) {
     } else if (g.kind == Gesture::End) {
       sink.gestureEnd(g.index);
     } else {
-      shadow_[g.index] = g.value;
-      sink.value(g.index, g.value);
+      // The instrument keeps a value on its steps: the gesture reports the value kept, so that the comparison
+      // below does not report it a second time.
+      const float kept = std::clamp((float)PlugCore::quantize(g.value) / (float)KoralinParams::kSteps, 0.0f, 1.0f);
+      shadow_[g.index] = kept;
+      sink.value(g.index, kept);
     }
   }
   for (int32_t i = 0; i < KoralinParams::kCount; ++i) {

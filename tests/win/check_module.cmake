@@ -1,5 +1,6 @@
 # Checks a Windows module's tables: it imports only Windows' own DLLs and exports VSTPluginMain, main and MAIN
-# as one function. cmake -DOBJDUMP=... -DMODULE=Koralin.dll -P check_module.cmake
+# as one function (or, with -DEXPORTS=name, exactly that one symbol).
+# cmake -DOBJDUMP=... -DMODULE=Koralin.dll [-DEXPORTS=clap_entry] -P check_module.cmake
 execute_process(COMMAND "${OBJDUMP}" -p "${MODULE}" OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
 if(failed)
   message(FATAL_ERROR "objdump could not read ${MODULE}")
@@ -47,6 +48,12 @@ foreach(line IN LISTS lines)
 endforeach()
 list(SORT names)
 message(STATUS "exports ${names} at ${addresses}")
+if(DEFINED EXPORTS)
+  if(NOT names STREQUAL "${EXPORTS}")
+    message(FATAL_ERROR "${MODULE} exports ${names}, not exactly ${EXPORTS}")
+  endif()
+  return()
+endif()
 if(NOT names STREQUAL "MAIN;VSTPluginMain;main")
   message(FATAL_ERROR "${MODULE} exports ${names}, not exactly VSTPluginMain, main and MAIN")
 endif()

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Bounded libFuzzer runs of everything that reads outside data: the MIDI file reader and tempo map (about 30 s,
 # seeded with the demo song), the PNG decoder (about 60 s, seeded with the library's three pictures), the host's
-# state chunk through the instrument's dispatcher, koralin-render's preset files and Koralin.lv2's state restore
-# (about 30 s each, seeded with chunks and files the instrument writes at build time).
+# state chunk through the instrument's dispatcher, koralin-render's preset files, Koralin.lv2's state restore and
+# Koralin.clap's state load (about 30 s each, seeded with chunks and files the instrument writes at build time).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build="${KORALIN_FUZZ_BUILD:-build/fuzz}"
@@ -29,3 +29,4 @@ if pkg-config --exists lv2; then
 else
   echo "=== fuzz (lv2-state) left out: no LV2 headers (Debian's lv2-dev) ==="
 fi
+fuzz clap-state clap_state_fuzz fuzz clap-state 30

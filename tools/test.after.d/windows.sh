@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The Windows stage of the test command: builds Koralin.dll for i686 and x86_64 with mingw-w64, runs their tests
-# under Wine in a throw-away prefix, and compares their sound with the Linux module's.
+# The Windows stage of the test command: builds Koralin.dll and Koralin.clap for i686 and x86_64 with mingw-w64, runs
+# their tests under Wine in a throw-away prefix (the CLAP host's among them), and compares their sound with the Linux
+# module's.
 # With --setup it only installs what the stage needs (32-bit Wine and GL, FreeType's sources) and stops.
 # On a machine whose kernel cannot run 32-bit programs the 64-bit suite runs through the 64-bit Wine loader alone and
 # the 32-bit DLL is only checked for its imports and exports; KORALIN_NO_32BIT=1 takes that path on any machine.
@@ -120,7 +121,9 @@ run_preset() {
   if [[ "$loader" == none ]]; then
     cmake "-DOBJDUMP=$(command -v "$(mingw_triple "$preset")-objdump")" "-DMODULE=build/$preset/Koralin.dll" \
       -P tests/win/check_module.cmake
-    echo "$preset: import and export tables as expected"
+    cmake "-DOBJDUMP=$(command -v "$(mingw_triple "$preset")-objdump")" "-DMODULE=build/$preset/Koralin.clap" \
+      -DEXPORTS=clap_entry -P tests/win/check_module.cmake
+    echo "$preset: import and export tables of Koralin.dll and Koralin.clap as expected"
     return
   fi
   WINELOADER="$loader" ctest --preset "$preset" ||

@@ -43,14 +43,14 @@ win="$work/unpacked/koralin-$version-windows"
 listing() { (cd "$1" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | xargs); }
 expected() { printf '%s\n' "$@" "${texts[@]}" | LC_ALL=C sort | xargs; }
 bundle=(Koralin.lv2/Koralin.so Koralin.lv2/Koralin.ttl Koralin.lv2/manifest.ttl Koralin.lv2/presets.ttl)
-[[ "$(listing "$lin")" == "$(expected Koralin.so koralin-render install.sh koralin koralin.desktop koralin.png "${bundle[@]}")" ]] ||
+[[ "$(listing "$lin")" == "$(expected Koralin.so Koralin.clap koralin-render install.sh koralin koralin.desktop koralin.png "${bundle[@]}")" ]] ||
   fail "the Linux archive holds: $(listing "$lin")"
-[[ "$(listing "$win")" == "$(expected 64-bit/Koralin.dll 32-bit/Koralin.dll)" ]] ||
+[[ "$(listing "$win")" == "$(expected 64-bit/Koralin.dll 32-bit/Koralin.dll 64-bit/Koralin.clap 32-bit/Koralin.clap)" ]] ||
   fail "the Windows archive holds: $(listing "$win")"
 for text in "${texts[@]}"; do
   cmp -s "$lin/$text" "$win/$text" || fail "$text differs between the two archives"
 done
-for tool in Koralin.so koralin-render koralin install.sh Koralin.lv2/Koralin.so; do
+for tool in Koralin.so Koralin.clap koralin-render koralin install.sh Koralin.lv2/Koralin.so; do
   [[ -x "$lin/$tool" ]] || fail "$tool is not executable in the Linux archive"
 done
 # The README is the user's part alone: its title, the download section first, none of the developer's sections.
@@ -92,6 +92,7 @@ run_installer "$work/install.log" "$lin/install.sh" || { cat "$work/install.log"
 cat "$work/install.log"
 cmp -s "$lin/Koralin.so" "$home/.vst/Koralin.so" || fail "$home/.vst/Koralin.so is not the archive's Koralin.so"
 grep -qF "$home/.vst/Koralin.so" "$work/install.log" || fail "install.sh did not say where it put Koralin.so"
+cmp -s "$lin/Koralin.clap" "$home/.clap/Koralin.clap" || fail "$home/.clap/Koralin.clap is not the archive's Koralin.clap"
 diff -r "$lin/Koralin.lv2" "$home/.lv2/Koralin.lv2" >/dev/null || fail "$home/.lv2/Koralin.lv2 is not the archive's bundle"
 grep -qF "$home/.lv2/Koralin.lv2" "$work/install.log" || fail "install.sh did not say where it put Koralin.lv2"
 # lilv finds the installed bundle where hosts look, with its editor and its eight presets.
@@ -110,6 +111,16 @@ for placed in .local/bin/koralin .local/share/applications/koralin.desktop \
   cmp -s "$lin/$(basename "$placed")" "$home/$placed" || fail "$home/$placed is not the archive's $(basename "$placed")"
 done
 "$home/.local/bin/koralin" --help | grep -q -- '--no-connect' || fail "the installed koralin does not answer --help"
+# The installed CLAP plug-in as a real host's scanner reads it (where the Qtractor stage installed Qtractor).
+scanner=/usr/lib/x86_64-linux-gnu/qtractor/qtractor_plugin_scan
+if [[ -x "$scanner" ]]; then
+  scanned="$(echo "CLAP:$home/.clap/Koralin.clap" | QT_QPA_PLATFORM=offscreen timeout 60 "$scanner" 2>/dev/null |
+    grep '^CLAP|' | cut -d '|' -f 1-5 || true)"
+  [[ "$scanned" == "CLAP|Koralin|0:2|1:0|7:0" ]] || fail "Qtractor's scanner lists the installed Koralin.clap as '$scanned'"
+  echo "  Qtractor's scanner lists the installed Koralin.clap: $scanned"
+else
+  echo "  the installed Koralin.clap is not scanned: Qtractor's scanner is not installed"
+fi
 
 # The installed plug-in, loaded by the archive's renderer, plays a note; through the test host it plays the probe's
 # bassline sample for sample as the module the suites tested.
