@@ -39,6 +39,7 @@ class Koralin : public PlugCore::Plug, public Lattice::IEditBuilder {
   bool accent() const { return accent_; }
   const double* workBuffer() const { return work_; }
   bool resting() const { return quiet_.load(std::memory_order_relaxed); }
+  bool renderedSilence() const override { return silent_; }
 
  private:
   double paramValue(int32_t index) const { return index < paramCount() ? (double)param(index).value.load() : 0.0; }
@@ -56,4 +57,5 @@ class Koralin : public PlugCore::Plug, public Lattice::IEditBuilder {
   // The voice rested at the end of the last block, its output exactly zero: the audio thread writes it, any thread
   // may read it.
   std::atomic<bool> quiet_{false};
+  bool silent_ = false;  // the last render rested throughout and left its outputs zero (audio thread only)
 };

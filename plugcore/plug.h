@@ -124,6 +124,9 @@ class alignas(16) Plug : public AudioEffectX, public IParamCook, public Random {
   virtual void noteOff(int32_t note, int32_t velocity);
   virtual void controlChange(int32_t controllerKey, float value);
   virtual void formatParamWithLabel(int32_t index, float value, char* text);
+  // After render: true when it left every output sample at the zero it was given, so the copy to the host has
+  // nothing to convert or check.
+  virtual bool renderedSilence() const { return false; }
 
   // --- Parameters (the engine and the editor read these) ---
   const char* name() const { return name_; }
@@ -243,6 +246,7 @@ class alignas(16) Plug : public AudioEffectX, public IParamCook, public Random {
   QueuedEvent events_[kEventCapacity];
   int32_t eventCount_ = 0;
   int32_t nextEvent_ = 0;
+  bool pieceSilent_ = false;  // every sub-block of the current piece rendered silence (audio thread only)
   Relaxed<uint32_t> droppedEvents_ = 0u;
   Relaxed<uint32_t> silencedCalls_ = 0u;
   std::atomic<bool> displayChanged_{false};

@@ -107,7 +107,7 @@ void Plug::processCall(T** inputs, T** outputs, int32_t frames) {
     if constexpr (std::is_same_v<T, double> && !accumulate) {
       for (size_t c = 0; c < outChannels; ++c) hostOutputs_[c] = outputs[c] + offset;
       processPiece(hostOutputs_.data(), n, offset, offset + n == frames);
-      for (size_t c = 0; c < outChannels; ++c)
+      for (size_t c = 0; c < outChannels && !pieceSilent_; ++c)
         for (int32_t i = 0; i < n; ++i)
           if (!finiteAs<double>(hostOutputs_[c][i])) {
             hostOutputs_[c][i] = 0.0;
@@ -117,6 +117,10 @@ void Plug::processCall(T** inputs, T** outputs, int32_t frames) {
       processPiece(outputChannels_.data(), n, offset, offset + n == frames);
       for (size_t c = 0; c < outChannels; ++c) {
         T* out = outputs[c] + offset;
+        if (pieceSilent_) {  // zeros: nothing to add, and replacing writes zeros without converting
+          if (!accumulate) std::fill(out, out + n, T(0));
+          continue;
+        }
         const double* src = outputChannels_[c];
         for (int32_t i = 0; i < n; ++i) {
           const bool finite = finiteAs<T>(src[i]);
@@ -151,6 +155,7 @@ void Plug::beginCall() {
 // One piece of a call: frames samples starting offset samples into the call.
 void Plug::processPiece(double** outputs, int32_t frames, int32_t offset, bool last) {
   int32_t position = 0;
+  pieceSilent_ = true;
   while (nextEvent_ < eventCount_) {
     // Events out of order or before the start are handled at the current position.
     const int32_t t = std::max(events_[nextEvent_].deltaFrames - offset, position);
@@ -189,6 +194,7 @@ void Plug::renderSubBlock(double** outputs, int32_t start, int32_t end) {
   const double rate = preparedRate_;
   TransportInfo transport{tempo_, ppqPosition_, tempo_ / (rate * 60.0), rate, samplePosition_, samplePosition_ / rate};
   const bool running = render(changed, transport, inputViews_.data(), outputViews_.data(), n);
+  pieceSilent_ = pieceSilent_ && renderedSilence();
   if (running || playing_) {
     ppqPosition_ += n * tempo_ / (rate * 60.0);
     samplePosition_ += n;

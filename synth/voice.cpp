@@ -113,14 +113,15 @@ void ticks(const Run& r, int32_t i) {
 
 }  // namespace
 
-void renderVoice(Oscillator& osc, FilterSection& filter, Synth::Random& random, double* work, int32_t frames,
+bool renderVoice(Oscillator& osc, FilterSection& filter, Synth::Random& random, double* work, int32_t frames,
                  const VoiceControls& controls) {
   const Oscillator::Block block = osc.beginBlock(controls.slide, controls.square, controls.pitch, controls.tune);
   filter.begin(controls.filter);
-  if (frames <= 0) return;
+  if (frames <= 0) return true;
   const Run r{osc, filter, random, work, frames, block, controls};
   FilterSection::SampleControl now{};
   int32_t i = 0;
+  bool played = false;  // a sample went through the ladder; otherwise every sample of work is a resting zero
   if (!filter.resting()) {
     ticks(r, 0);
     now = filter.control(controls.filter);
@@ -136,9 +137,11 @@ void renderVoice(Oscillator& osc, FilterSection& filter, Synth::Random& random, 
       if (i == frames) break;
       ticks(r, i);
     }
+    played = true;
     i = play(r, i, now);
     if (i < frames && filter.resting()) work[i++] = 0.0;  // the first resting sample, its ticks and control made
   }
+  return !played;
 }
 
 }  // namespace Synth

@@ -28,8 +28,9 @@ struct VoiceControls {
 // give, to the bit; at rest, a float host hears what they give (zeros), and a double host gets zeros where they give
 // numbers under 2^-150. The note that wakes the voice starts from the sleeping parts as they fell asleep and
 // converges on the two passes' note as the ladder's coupling capacitors settle (bench/rest_figures measures how
-// closely).
-void renderVoice(Oscillator& osc, FilterSection& filter, Synth::Random& random, double* work, int32_t frames,
+// closely). Returns true when the voice rested through the whole block: every sample of work is zero and nothing
+// was played.
+bool renderVoice(Oscillator& osc, FilterSection& filter, Synth::Random& random, double* work, int32_t frames,
                  const VoiceControls& controls);
 
 }  // namespace Synth

@@ -33,14 +33,15 @@ class EngineRig {
 
   // One sub-block, under the engine's floating-point mode.
   void render(double* out, int32_t frames) {
+    restedThrough = false;
     const unsigned saved = _mm_getcsr();
     _mm_setcsr(0xFFC0);
     const Synth::FilterControls c{params[2], params[3], accent ? 0.0 : params[4], params[5], params[6], gate,
                                   retrigger, accent};
     if constexpr (std::is_same_v<Osc, Synth::Oscillator> && std::is_same_v<Filter, Synth::FilterSection>) {
       if (interleaved) {
-        Synth::renderVoice(osc_, filter_, random, work_.data(), frames,
-                           {slide, params[0] > 0.5f, note + bend, params[1], c});
+        restedThrough = Synth::renderVoice(osc_, filter_, random, work_.data(), frames,
+                                           {slide, params[0] > 0.5f, note + bend, params[1], c});
         finish(out, frames, saved);
         return;
       }
@@ -87,7 +88,8 @@ class EngineRig {
   Synth::Random random;
   float params[7] = {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f};
   double bend = 0.0;
-  bool interleaved = true;  // the fast engine as the instrument runs it; false: oscillator, then filter section
+  bool interleaved = true;     // the fast engine as the instrument runs it; false: oscillator, then filter section
+  bool restedThrough = false;  // the last sub-block rested from its first sample to its last (its output is zeros)
   uint8_t note = 69;
   bool gate = false, retrigger = false, slide = false, accent = false;
 

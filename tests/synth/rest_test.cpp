@@ -79,6 +79,8 @@ struct Render {
   int64_t restingBlocks = 0;
   int64_t restingBeforeWaking = 0;               // resting blocks before the first wake
   int64_t quietBlocks = 0;                       // blocks that began quiet (what the rest question calls resting)
+  int64_t silentBlocks = 0;                      // blocks the voice said it rested through (the copy is skipped)
+  int64_t loudSilentSamples = 0;                 // and their samples that are not zero
   double loudestQuiet = 0.0;                     // and their loudest sample
   std::vector<std::array<double, 15>> controls;  // the filter section's control state after each block
 };
@@ -104,6 +106,8 @@ Render render(const Song& s, bool rests, int32_t block) {
     // Quiet, the rest question promises silence until an event: blocks that begin with one do not count.
     const bool wasResting = e.filter->resting(), wasQuiet = e.filter->quiet() && next == first;
     e.rig.render(r.out.data() + pos, (int32_t)(end - pos));
+    r.silentBlocks += e.rig.restedThrough;
+    for (int64_t i = pos; i < end && e.rig.restedThrough; ++i) r.loudSilentSamples += r.out[i] != 0.0;
     for (int64_t i = pos; i < end && wasQuiet; ++i) r.loudestQuiet = std::max(r.loudestQuiet, std::fabs(r.out[i]));
     r.quietBlocks += wasQuiet;
     if (wasResting && !e.filter->resting()) r.wakes.push_back(pos);
@@ -142,6 +146,11 @@ TEST(VoiceRest, RandomSongsWithRestsMatchTheEngineThatNeverRestsAtEveryBlockSize
         << "the control path drifted through a rest";
     EXPECT_GT(a.quietBlocks, 0);
     EXPECT_EQ(a.loudestQuiet, 0.0) << "a quiet block was not silent";
+    // A block the voice says it rested through is skipped by the copy to the host: it must be zeros, and such
+    // blocks must come (a song rests for seconds between its phrases).
+    EXPECT_GT(b.silentBlocks, 0);
+    EXPECT_EQ(b.loudSilentSamples + a.loudSilentSamples, 0) << "a block said to be silent was not";
+    EXPECT_EQ(never.silentBlocks, 0);
     rested += a.restingBeforeWaking;
     woken += (int64_t)a.wakes.size();
     double peak = 0.0;
