@@ -16,5 +16,7 @@ inline void expectNothingWatchedOnTheAudioSide(const RtWatchReport& audio, const
                                   << " on the audio path, the first " << audio.firstCall[k] << " during \""
                                   << audio.firstStep[k] << "\"";
   EXPECT_GT(control.counts[kRtAllocation], 0) << "the watch does not see the " << allocator << "'s allocations";
-  if (locker) EXPECT_GT(control.counts[kRtLock], 0) << "the watch does not see the " << locker << "'s process lock";
+  if (locker) {
+    EXPECT_GT(control.counts[kRtLock], 0) << "the watch does not see the " << locker << "'s process lock";
+  }
 }
