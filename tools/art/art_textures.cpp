@@ -1,4 +1,5 @@
-// COMMONTEXTURES (the scale ring behind every knob and the maker's logo) and OLDKNOBS (the knob film strip).
+// COMMONTEXTURES (the scale ring behind every knob and the maker's logo) and OLDKNOBS (the knob film strip), drawn
+// at 1 or 2 device pixels per unit from the same shapes.
 #include <cmath>
 #include <functional>
 
@@ -14,19 +15,22 @@ constexpr float kPi = 3.14159265f;
 constexpr float kTravel = 300;  // degrees, the gap at the bottom
 constexpr int kFrames = 96;
 
-// Renders f (premultiplied RGBA at a point) over a w x h area at (x0, y0) with 5x5 samples per pixel.
-void supersample(Canvas& canvas, int x0, int y0, int w, int h, const std::function<void(float, float, float*)>& f) {
+// Renders f (premultiplied RGBA at a point in units) over a w x h unit area at (x0, y0) units with 5x5 samples per
+// device pixel, scale device pixels to the unit.
+void supersample(Canvas& canvas, int x0, int y0, int w, int h, const std::function<void(float, float, float*)>& f,
+                 int scale = 1) {
   constexpr int n = 5;
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
+  const float unit = 1.0f / float(scale);
+  for (int y = 0; y < h * scale; ++y)
+    for (int x = 0; x < w * scale; ++x) {
       float sum[4] = {0, 0, 0, 0};
       for (int sy = 0; sy < n; ++sy)
         for (int sx = 0; sx < n; ++sx) {
           float s[4] = {0, 0, 0, 0};
-          f(x + (sx + 0.5f) / n, y + (sy + 0.5f) / n, s);
+          f((x + (sx + 0.5f) / n) * unit, (y + (sy + 0.5f) / n) * unit, s);
           for (int c = 0; c < 4; ++c) sum[c] += s[c];
         }
-      float* p = canvas.at(x0 + x, y0 + y);
+      float* p = canvas.at(x0 * scale + x, y0 * scale + y);
       for (int c = 0; c < 4; ++c) p[c] = sum[c] / (n * n);
     }
 }
@@ -55,8 +59,10 @@ void scaleRing(float x, float y, float* s) {
 }
 
 // The maker's mark: a quill beside the name, white, for the editor to tint.
-void paintLogo(Canvas& canvas, const std::string& fontDir) {
-  supersample(canvas, 102, 50, 20, 30, [](float x, float y, float* s) {
+void paintLogo(Canvas& canvas, const std::string& fontDir, int scale) {
+  supersample(
+      canvas, 102, 50, 20, 30,
+      [](float x, float y, float* s) {
     // A feather leaning right, in coordinates along its shaft: u from the nib (0) to the tip (1), v across.
     const float x0 = 3.5f, y0 = 28.5f, x1 = 17.5f, y1 = 2.0f, length = std::hypot(x1 - x0, y1 - y0);
     float ux = (x1 - x0) / length, uy = (y1 - y0) / length;
@@ -70,12 +76,14 @@ void paintLogo(Canvas& canvas, const std::string& fontDir) {
     bool barbGap = std::fabs(v) > 0.9f && std::fmod(u * length + std::fabs(v) * 0.8f, 3.4f) < 0.5f;
     bool shaft = std::fabs(v) < 0.65f;
     if ((vane && !barbGap) || shaft) over(s, rgb(255, 255, 255), 1);
-  });
-  TextMask m = renderText(fontDir + "/VeraBd.ttf", 11, "Quillmarsh", 0.1f);
-  int ox = 122 - m.inkLeft, oy = 70 - m.baseline;
+      },
+      scale);
+  const int k = scale;
+  TextMask m = renderText(fontDir + "/VeraBd.ttf", 11.f * k, "Quillmarsh", 0.1f * k);
+  int ox = 122 * k - m.inkLeft, oy = 70 * k - m.baseline;
   for (int y = 0; y < m.height; ++y)
     for (int x = 0; x < m.width; ++x)
-      if (x + ox >= 122 && x + ox < 192 && y + oy >= 50 && y + oy < 80)
+      if (x + ox >= 122 * k && x + ox < 192 * k && y + oy >= 50 * k && y + oy < 80 * k)
         canvas.blend(x + ox, y + oy, rgb(255, 255, 255), m.at(x, y));
 }
 
@@ -113,10 +121,10 @@ void knob(float x, float y, float angle, float* s) {
 
 }  // namespace
 
-Canvas makeCommonTextures(const std::string& fontDir) {
-  Canvas canvas(256, 256);
-  supersample(canvas, 0, 0, 80, 80, scaleRing);
-  paintLogo(canvas, fontDir);
+Canvas makeCommonTextures(const std::string& fontDir, int scale) {
+  Canvas canvas(256 * scale, 256 * scale);
+  supersample(canvas, 0, 0, 80, 80, scaleRing, scale);
+  paintLogo(canvas, fontDir, scale);
   return canvas;
 }
 
@@ -135,12 +143,13 @@ Canvas makeIcon(int size) {
   return canvas;
 }
 
-Canvas makeKnobStrip() {
-  Canvas canvas(321, 480);
+Canvas makeKnobStrip(int scale) {
+  Canvas canvas(321 * scale, 480 * scale);
   for (int n = 0; n < kFrames; ++n) {
     float angle = (-kTravel / 2 + kTravel * n / (kFrames - 1)) * kPi / 180;
-    supersample(canvas, 40 * (n % 8), 40 * (n / 8), 40, 40,
-                [angle](float x, float y, float* s) { knob(x, y, angle, s); });
+    supersample(
+        canvas, 40 * (n % 8), 40 * (n / 8), 40, 40, [angle](float x, float y, float* s) { knob(x, y, angle, s); },
+        scale);
   }
   return canvas;
 }

@@ -1,4 +1,5 @@
-// Picture generator: writes background.png, commontextures.png and oldknobs.png into the given folder.
+// Picture generator: writes background.png, commontextures.png and oldknobs.png into the given folder, and the same
+// pictures drawn at twice the size as background_2x.png, commontextures_2x.png and oldknobs_2x.png.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -19,9 +20,13 @@ int main(int argc, char** argv) {
   std::string out = argv[1];
   std::string fonts = argc > 2 ? argv[2] : "/usr/share/fonts/truetype/ttf-bitstream-vera";
   try {
-    bool ok = art::makeBackground(fonts).writePng(out + "/background.png") &&
-              art::makeCommonTextures(fonts).writePng(out + "/commontextures.png") &&
-              art::makeKnobStrip().writePng(out + "/oldknobs.png");
+    bool ok = true;
+    for (int scale : {1, 2}) {
+      const std::string suffix = scale == 1 ? ".png" : "_2x.png";
+      ok = ok && art::makeBackground(fonts, scale).writePng(out + "/background" + suffix) &&
+           art::makeCommonTextures(fonts, scale).writePng(out + "/commontextures" + suffix) &&
+           art::makeKnobStrip(scale).writePng(out + "/oldknobs" + suffix);
+    }
     if (!ok) {
       std::fprintf(stderr, "could not write the pictures to %s\n", out.c_str());
       return 1;
