@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "platform/system.h"
 
@@ -15,7 +16,7 @@ constexpr size_t kReportSize = 160;  // a report line, cut short if a resource n
 
 struct Caches {
   std::mutex lock;  // editors of several instances may open on different threads
-  std::unique_ptr<Image> images[3];
+  std::unique_ptr<Image> images[3 * kArtScales];
 };
 
 Caches& caches() {
@@ -34,12 +35,17 @@ const char* resourceName(CachedImage which, const char* name) {
 
 }  // namespace
 
-const Image* cachedImage(CachedImage which, const char* name) {
+int artScaleFor(float pixelScale) { return pixelScale > 1.0f ? 2 : 1; }
+
+const Image* cachedImage(CachedImage which, const char* name, int artScale) {
   Caches& c = caches();
   std::lock_guard<std::mutex> guard(c.lock);
-  std::unique_ptr<Image>& slot = c.images[int(which)];
-  const char* resource = resourceName(which, name);
-  if (!slot && resource) {
+  const bool twice = artScale == 2;
+  std::unique_ptr<Image>& slot = c.images[kArtScales * int(which) + (twice ? 1 : 0)];
+  const char* base = resourceName(which, name);
+  if (!slot && base) {
+    const std::string named = twice ? std::string(base) + "_2x" : std::string(base);
+    const char* resource = named.c_str();
     try {
       slot = VexBlit::loadPngResource(resource);
     } catch (const Image::Exception& failure) {

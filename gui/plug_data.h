@@ -41,6 +41,8 @@ class IPlugData {
   virtual float getValue(int index, char* text = nullptr) = 0;
   virtual VexBlit::StaticTexture* commonTexture() = 0;
   virtual VexBlit::StaticTexture* knobTexture(VexBlit::Context& context) = 0;
+  // Texels a unit of the two textures above: 1 for the pictures drawn at 1x, 2 for those drawn at 2x.
+  virtual int artScale() { return 1; }
   // 0: the small font, 1: the large one; null until the frame has been drawn once.
   virtual VexBlit::Font* font(int which) = 0;
   virtual uint32_t labelColour() = 0;

@@ -8,12 +8,17 @@ namespace Lattice {
 
 void PlugFrame::loadGraphics(VexBlit::Context& context) {
   VexBlit::Device& device = context.device();
+  if (context.pixelScale() != loadedScale) {
+    releaseOwnGraphics();
+    loadedScale = context.pixelScale();
+    loadedArt = artScaleFor(loadedScale);
+  }
   const char* backgroundName = editor->description().backgroundName;
   if (backgroundName && !background)
-    if (const Image* image = cachedImage(CachedImage::Background, backgroundName))
+    if (const Image* image = cachedImage(CachedImage::Background, backgroundName, loadedArt))
       background = VexBlit::createTextureFromImage(device, *image);
   if (!common)
-    if (const Image* image = cachedImage(CachedImage::CommonTextures)) {
+    if (const Image* image = cachedImage(CachedImage::CommonTextures, nullptr, loadedArt)) {
       common = device.createTexture(image->width, image->height);
       common->update(image->pixels.get(), image->width, 0, 0, image->width, image->height);
     }
@@ -23,14 +28,14 @@ void PlugFrame::loadGraphics(VexBlit::Context& context) {
 
 VexBlit::StaticTexture* PlugFrame::knobTexture(VexBlit::Context& context) {
   if (!knobs)
-    if (const Image* image = cachedImage(CachedImage::OldKnobs))
+    if (const Image* image = cachedImage(CachedImage::OldKnobs, nullptr, loadedArt))
       knobs = VexBlit::createTextureFromImage(context.device(), *image);
   return knobs.get();
 }
 
 void PlugFrame::drawBackground(VexBlit::Context& context) {
   const Image* image =
-      background ? cachedImage(CachedImage::Background, editor->description().backgroundName) : nullptr;
+      background ? cachedImage(CachedImage::Background, editor->description().backgroundName, loadedArt) : nullptr;
   const float fw = float(w), fh = float(h);
   VexBlit::Quad quad;
   if (!image || image->width == 0 || image->height == 0) {
@@ -55,17 +60,25 @@ void PlugFrame::draw(VexBlit::Context& context) {
     VexBlit::Shader shader(context, VexBlit::Blend::PremultipliedOver, VexBlit::Combine::Texture, common.get(),
                            nullptr);
     VexBlit::Quad quad;
-    VexBlit::initQuad(quad, labelColour() | 0xFF000000u, float(w - 90), float(h - 30), 90, 30, 102, 50);
+    const float k = float(loadedArt);
+    VexBlit::initQuad(quad, labelColour() | 0xFF000000u, float(w - 90), float(h - 30), 90, 30, 102 * k, 50 * k);
+    quad.u1 = quad.s1 = quad.u0 + 90 * k;
+    quad.v1 = quad.t1 = quad.v0 + 30 * k;
     VexBlit::drawQuad(context, quad);
   }
 }
 
-void PlugFrame::releaseGraphics() {
+void PlugFrame::releaseOwnGraphics() {
   background.reset();
   common.reset();
   knobs.reset();
   smallFont.reset();
   largeFont.reset();
+}
+
+void PlugFrame::releaseGraphics() {
+  releaseOwnGraphics();
+  loadedScale = 0;
   Container::releaseGraphics();
 }
 

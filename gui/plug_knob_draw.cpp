@@ -14,10 +14,10 @@ void centredText(VexBlit::Context& context, const VexBlit::Font* font, const cha
   VexBlit::drawText(font, context, text, -1, centreX - width / 2, y, colour, underline);
 }
 
-// Frame n of the strip: 8 frames of 40 x 40 per row.
-void stripFrame(int n, float& u, float& v) {
-  u = float(40 * (n % 8));
-  v = float(40 * (n / 8));
+// Frame n of the strip: 8 frames of 40 x 40 units per row, k texels a unit.
+void stripFrame(int n, float k, float& u, float& v) {
+  u = float(40 * (n % 8)) * k;
+  v = float(40 * (n / 8)) * k;
 }
 
 }  // namespace
@@ -37,10 +37,12 @@ void PlugKnob::draw(VexBlit::Context& context) {
   char text[kParamTextSize];
   const float v = plug->getValue(index, text);
   const float ax = float(absoluteX()), ay = float(absoluteY());
+  const float k = float(plug->artScale());  // the pictures' texels a unit
   if (VexBlit::StaticTexture* ring = plug->commonTexture()) {
     VexBlit::Shader shader(context, VexBlit::Blend::PremultipliedOver, VexBlit::Combine::Crossfade, ring, ring);
     VexBlit::Quad quad;
     VexBlit::initQuad(quad, 0xFFFFFFFFu, ax, ay - 4, 80, 80, 0, 0);
+    quad.u1 = quad.s1 = quad.v1 = quad.t1 = 80 * k;
     VexBlit::drawQuad(context, quad);
   }
   if (VexBlit::StaticTexture* strip = plug->knobTexture(context)) {
@@ -50,11 +52,13 @@ void PlugKnob::draw(VexBlit::Context& context) {
     VexBlit::Shader shader(context, VexBlit::Blend::PremultipliedOver, VexBlit::Combine::Crossfade, strip, strip);
     VexBlit::Quad quad;
     float u = 0, tv = 0;
-    stripFrame(n, u, tv);
+    stripFrame(n, k, u, tv);
     VexBlit::initQuad(quad, uint32_t(weight) << 24 | rgb, ax + 20, ay + 16, 40, 40, u, tv);
-    stripFrame(n < 95 ? n + 1 : 95, quad.s0, quad.t0);  // at 1 the second frame has no weight
-    quad.s1 = quad.s0 + 40;
-    quad.t1 = quad.t0 + 40;
+    quad.u1 = u + 40 * k;
+    quad.v1 = tv + 40 * k;
+    stripFrame(n < 95 ? n + 1 : 95, k, quad.s0, quad.t0);  // at 1 the second frame has no weight
+    quad.s1 = quad.s0 + 40 * k;
+    quad.t1 = quad.t0 + 40 * k;
     VexBlit::drawQuad(context, quad);
   }
   const float centre = ax + float(w) / 2;

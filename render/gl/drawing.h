@@ -74,11 +74,14 @@ class Device : public NonCopyable {
   virtual TexturePtr createTexture(uint32_t width, uint32_t height) = 0;
   // Paints one frame of the window.
   virtual void renderScene(Scene& scene) = 0;
+  // Window pixels per drawing unit from the next frame on (1 by default): the scene then draws in units, the
+  // window's client area being its size in pixels divided by the scale.
+  virtual void setPixelScale(float scale) = 0;
 };
 
 // One textured, coloured, optionally rotated rectangle. Texture coordinates are in texels.
 struct Quad {
-  float x0, y0, x1, y1;  // destination corners, window pixels
+  float x0, y0, x1, y1;  // destination corners, drawing units (window pixels at scale 1)
   float u0, v0, u1, v1;  // texture 0 rectangle
   float s0, t0, s1, t1;  // texture 1 rectangle
   float cosA, sinA;      // rotation angle
@@ -94,6 +97,8 @@ class Context : public NonCopyable {
   virtual void applyState(Blend blend, Combine combine, Texture* texture0, Texture* texture1) = 0;
   virtual void drawQuads(const Quad* quads, uint32_t count) = 0;
   virtual Device& device() = 0;
+  // Window pixels per unit of the coordinates drawn in: pictures and glyphs are chosen for it.
+  virtual float pixelScale() const = 0;
 };
 
 using DevicePtr = DeviceOwned<Device>;

@@ -21,12 +21,13 @@ bool printable(char c) { return c >= 32 && c <= 126; }  // signed: bytes above 1
 
 }  // namespace
 
-Font::Font(Device& device, const uint8_t* fontData, size_t size, float pixelSize) {
-  GlyphAtlas built = buildGlyphAtlas(fontData, size, pixelSize);
+Font::Font(Device& device, const uint8_t* fontData, size_t size, float pixelSize, float scale)
+    : scale(scale > 0 ? scale : 1.0f) {
+  GlyphAtlas built = buildGlyphAtlas(fontData, size, pixelSize * this->scale);
   std::memcpy(glyphs, built.glyphs, sizeof glyphs);
-  lineHeight = built.lineHeight;
-  underlinePosition = built.underlinePosition;
-  underlineThickness = built.underlineThickness;
+  lineHeight = built.lineHeight / this->scale;
+  underlinePosition = built.underlinePosition / this->scale;
+  underlineThickness = built.underlineThickness / this->scale;
   atlas = device.createTexture(built.width, built.height);  // released by its member when a later step throws
   atlas->update(built.pixels.data(), built.width, 0, 0, built.width, built.height);
   subpixel = readSubpixelSettings(device);
@@ -45,32 +46,34 @@ float Font::measure(const char* text, int length) const {
       lineWidth += glyphs[c - kFirstGlyph].advanceX / 3;
     }
   }
-  return std::max(widest, lineWidth);
+  return std::max(widest, lineWidth) / scale;
 }
 
 float Font::drawText(Context& context, const char* text, int length, float x, float y, uint32_t colour,
                      bool underline) const {
   const int n = lengthOf(text, length);
   const bool threePasses = subpixel.text;
-  const float shift = subpixel.rgb ? 0.25f : -0.25f;
+  const float subpixelShift = subpixel.rgb ? 0.25f : -0.25f;
   const uint32_t r = (colour >> 16) & 0xFF, g = (colour >> 8) & 0xFF, b = colour & 0xFF;
   std::vector<Quad> quads;
   quads.reserve(size_t(n) * (threePasses ? 3 : 1));
+  // The glyphs are laid out in window pixels from the pen's pixel position, then the quads go back to units.
+  const float px = x * scale, py = y * scale, toUnits = 1 / scale;
   float penX = 0, penY = 0;
   for (int i = 0; i < n; ++i) {
     const char c = text[i];
     if (c == '\n') {
       penX = 0;
-      penY += lineHeight;
+      penY += lineHeight * scale;
       continue;
     }
     if (!printable(c)) continue;
     const Glyph& glyph = glyphs[c - kFirstGlyph];
     Quad q;
-    q.x0 = x + penX + glyph.bitmapLeft / 3 - 1;
-    q.x1 = q.x0 + glyph.quadWidth / 3;
-    q.y0 = std::floor(y + penY - glyph.bitmapTop - 1);
-    q.y1 = q.y0 + glyph.quadHeight;
+    q.x0 = (px + penX + glyph.bitmapLeft / 3 - 1) * toUnits;
+    q.x1 = q.x0 + glyph.quadWidth / 3 * toUnits;
+    q.y0 = std::floor(py + penY - glyph.bitmapTop - 1) * toUnits;
+    q.y1 = q.y0 + glyph.quadHeight * toUnits;
     q.u0 = q.s0 = glyph.atlasX + 1;
     q.u1 = q.s1 = q.u0 + glyph.quadWidth;
     q.v0 = q.t0 = glyph.atlasY;
@@ -78,6 +81,7 @@ float Font::drawText(Context& context, const char* text, int length, float x, fl
     setQuadRotation(q, false, 1, 0, 0, 0);
     if (threePasses) {
       // Each pass writes one channel; red and blue samples sit a quarter pixel either side.
+      const float shift = subpixelShift * toUnits;
       Quad red = q, green = q, blue = q;
       red.colour = r << 24 | 0x00FF0000u, red.x0 += shift, red.x1 += shift;
       green.colour = g << 24 | 0x0000FF00u;
@@ -99,10 +103,10 @@ float Font::drawText(Context& context, const char* text, int length, float x, fl
   if (underline) {
     Shader shader(context, Blend::PremultipliedOver, Combine::Colour, nullptr, nullptr);
     Quad line;
-    initQuad(line, colour | 0xFF000000u, x, y + underlinePosition, penX, underlineThickness, 0, 0);
+    initQuad(line, colour | 0xFF000000u, x, y + underlinePosition, penX * toUnits, underlineThickness, 0, 0);
     drawQuad(context, line);
   }
-  return penX;
+  return penX * toUnits;
 }
 
 std::unique_ptr<Font> loadFontResource(Context& context, const char* name, float pixelSize) {
@@ -110,7 +114,7 @@ std::unique_ptr<Font> loadFontResource(Context& context, const char* name, float
   Platform::Resource resource = Platform::findResource(name, "TTF");
   if (!resource) return nullptr;
   try {
-    return std::make_unique<Font>(context.device(), resource.data, resource.size, pixelSize);
+    return std::make_unique<Font>(context.device(), resource.data, resource.size, pixelSize, context.pixelScale());
   } catch (...) {
     return nullptr;
   }

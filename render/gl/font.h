@@ -15,10 +15,12 @@ struct SubpixelSettings {
   bool rgb = true;    // the panel's sub-pixel order: red-green-blue, else blue-green-red
 };
 
+// Sizes, positions and widths are in drawing units; the glyphs are rasterised at pixelSize x scale window pixels, so
+// text is as sharp at every scale as at 1, and each glyph's quad starts on a whole window pixel row.
 class Font {
  public:
   // Builds the atlas texture on the device. Throws Exception when FreeType fails.
-  Font(Device& device, const uint8_t* fontData, size_t size, float pixelSize);
+  Font(Device& device, const uint8_t* fontData, size_t size, float pixelSize, float scale = 1.0f);
   Font(const Font&) = delete;
   Font& operator=(const Font&) = delete;
   // Releases the atlas texture: the owner deletes the font while the device exists.
@@ -31,8 +33,9 @@ class Font {
   float drawText(Context& context, const char* text, int length, float x, float y, uint32_t colour,
                  bool underline) const;
 
-  Glyph glyphs[kGlyphCount];
-  float lineHeight = 0;
+  Glyph glyphs[kGlyphCount];  // in the atlas's window pixels (thirds across)
+  float scale = 1;            // window pixels per unit the atlas was rasterised for
+  float lineHeight = 0;       // units, as the two below
   float underlinePosition = 0;
   float underlineThickness = 0;
   TexturePtr atlas;
@@ -40,8 +43,8 @@ class Font {
   SubpixelSettings subpixel;
 };
 
-// The font of that name among the module's "TTF" resources at pixelSize, or null when the resource is missing
-// or the font cannot be built (text is then simply not drawn).
+// The font of that name among the module's "TTF" resources at pixelSize units for the context's pixel scale, or null
+// when the resource is missing or the font cannot be built (text is then simply not drawn).
 std::unique_ptr<Font> loadFontResource(Context& context, const char* name, float pixelSize);
 
 // The calls controls make: a null font measures 0 and draws nothing.

@@ -146,8 +146,8 @@ void GLDevice::renderScene(Scene& scene) {
   glViewport(0, 0, GLsizei(width), GLsizei(height));
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  // One unit per pixel, origin at the top left, y growing downwards.
-  glOrtho(0, width, height, 0, 0, 1);
+  // pixelScale pixels per unit, origin at the top left, y growing downwards.
+  glOrtho(0, double(width) / pixelScale_, double(height) / pixelScale_, 0, 0, 1);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   glClearColor(0.1f, 0.1f, 0.1f, 0.0f);

@@ -42,14 +42,18 @@ class GLDevice final : public Device, public Context {
   void release() override;
   TexturePtr createTexture(uint32_t width, uint32_t height) override;
   void renderScene(Scene& scene) override;
+  void setPixelScale(float scale) override { pixelScale_ = scale > 0 ? scale : 1.0f; }
   // Context
   Shader* setShader(Shader* shader) override;
   void applyState(Blend blend, Combine combine, Texture* texture0, Texture* texture1) override;
   void drawQuads(const Quad* quads, uint32_t count) override;
   Device& device() override { return *this; }
+  float pixelScale() const override { return pixelScale_; }
 
   // Read-outs for the toolkit and for tests.
   uint32_t liveTextures() const { return uint32_t(textureCount); }
+  // Bytes of the live textures as allocated (32-bit texels, power-of-two sides where rectangles are not used).
+  uint64_t textureBytes() const { return liveTextureBytes; }
   uint32_t scopeDepth() const { return currentDepth; }
   bool usesRectTextures() const { return rectTextures; }
   const Capabilities& capabilities() const { return caps; }
@@ -88,6 +92,7 @@ class GLDevice final : public Device, public Context {
   void* stencilFuncSeparate = nullptr;                        // recorded only
   std::unique_ptr<GLContext> glContext;
   uint32_t width = 0, height = 0;  // client size at the start of the last frame
+  float pixelScale_ = 1.0f;        // window pixels per drawing unit
   Shader* currentShader = nullptr;
   bool stateDirty = false;  // the bound shader changed and is not applied yet
   uint32_t currentDepth = 0;
@@ -98,6 +103,7 @@ class GLDevice final : public Device, public Context {
   float texScale0X = 1, texScale0Y = 1, texScale1X = 1, texScale1Y = 1;
   TexturePtr defaultTexture;  // 4 by 4 fallback
   int32_t textureCount = 0;   // live textures made by this device
+  uint64_t liveTextureBytes = 0;
 };
 
 }  // namespace VexBlit

@@ -47,6 +47,7 @@ GLTexture::GLTexture(GLDevice& owner, uint32_t requestedWidth, uint32_t requeste
   glGenTextures(1, &name);
   width = device->rectTextures ? requestedWidth : roundUpToPowerOfTwo(requestedWidth);
   height = device->rectTextures ? requestedHeight : roundUpToPowerOfTwo(requestedHeight);
+  device->liveTextureBytes += uint64_t(width) * height * 4;
   BindingKeeper bind(device->textureTarget, device->textureBinding, name);
   glTexParameteri(device->textureTarget, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(device->textureTarget, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
@@ -60,6 +61,7 @@ void GLTexture::release() {
     glBindTexture(device->textureTarget, 0);
     glDeleteTextures(1, &name);
     device->textureCount -= 1;
+    device->liveTextureBytes -= uint64_t(width) * height * 4;
   } catch (const Exception&) {
   }
   delete this;

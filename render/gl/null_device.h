@@ -46,16 +46,19 @@ class NullDevice : public Device, public Context {
   TexturePtr createTexture(uint32_t width, uint32_t height) override;
   // Counts the frame, unbinds any shader and lets the scene draw; the recorded draws are kept across frames.
   void renderScene(Scene& scene) override;
+  void setPixelScale(float s) override { scale = s > 0 ? s : 1.0f; }
   // Context
   Shader* setShader(Shader* shader) override;
   void applyState(Blend blend, Combine combine, Texture* texture0, Texture* texture1) override;
   void drawQuads(const Quad* quads, uint32_t count) override;
   Device& device() override { return *this; }
+  float pixelScale() const override { return scale; }
 
   uint32_t liveTextures() const { return textureCount; }
 
   std::vector<Draw> draws;
   uint32_t frames = 0;
+  float scale = 1.0f;  // window pixels per unit
 
  private:
   friend class NullTexture;

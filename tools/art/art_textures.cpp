@@ -63,19 +63,19 @@ void paintLogo(Canvas& canvas, const std::string& fontDir, int scale) {
   supersample(
       canvas, 102, 50, 20, 30,
       [](float x, float y, float* s) {
-    // A feather leaning right, in coordinates along its shaft: u from the nib (0) to the tip (1), v across.
-    const float x0 = 3.5f, y0 = 28.5f, x1 = 17.5f, y1 = 2.0f, length = std::hypot(x1 - x0, y1 - y0);
-    float ux = (x1 - x0) / length, uy = (y1 - y0) / length;
-    float u = ((x - x0) * ux + (y - y0) * uy) / length, v = (x - x0) * -uy + (y - y0) * ux;
-    v -= 2.2f * std::sin(kPi * u);  // the shaft bows a little
-    if (u < 0 || u > 1) return;
-    float vaneU = (u - 0.3f) / 0.7f;
-    float half = vaneU > 0 ? 4.6f * std::pow(std::sin(kPi * std::min(vaneU, 1.f)), 0.7f) : 0;
-    float side = v < 0 ? 1.0f : 0.72f;  // the leading vane is wider
-    bool vane = std::fabs(v) < half * side;
-    bool barbGap = std::fabs(v) > 0.9f && std::fmod(u * length + std::fabs(v) * 0.8f, 3.4f) < 0.5f;
-    bool shaft = std::fabs(v) < 0.65f;
-    if ((vane && !barbGap) || shaft) over(s, rgb(255, 255, 255), 1);
+        // A feather leaning right, in coordinates along its shaft: u from the nib (0) to the tip (1), v across.
+        const float x0 = 3.5f, y0 = 28.5f, x1 = 17.5f, y1 = 2.0f, length = std::hypot(x1 - x0, y1 - y0);
+        float ux = (x1 - x0) / length, uy = (y1 - y0) / length;
+        float u = ((x - x0) * ux + (y - y0) * uy) / length, v = (x - x0) * -uy + (y - y0) * ux;
+        v -= 2.2f * std::sin(kPi * u);  // the shaft bows a little
+        if (u < 0 || u > 1) return;
+        float vaneU = (u - 0.3f) / 0.7f;
+        float half = vaneU > 0 ? 4.6f * std::pow(std::sin(kPi * std::min(vaneU, 1.f)), 0.7f) : 0;
+        float side = v < 0 ? 1.0f : 0.72f;  // the leading vane is wider
+        bool vane = std::fabs(v) < half * side;
+        bool barbGap = std::fabs(v) > 0.9f && std::fmod(u * length + std::fabs(v) * 0.8f, 3.4f) < 0.5f;
+        bool shaft = std::fabs(v) < 0.65f;
+        if ((vane && !barbGap) || shaft) over(s, rgb(255, 255, 255), 1);
       },
       scale);
   const int k = scale;
