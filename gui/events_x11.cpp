@@ -203,7 +203,7 @@ void X11Window::afterMenu() {
   if (mask & Button1Mask) buttonsDown |= 1u << kButtonLeft;
   if (mask & Button3Mask) buttonsDown |= 1u << kButtonRight;
   if (mask & Button2Mask) buttonsDown |= 1u << kButtonMiddle;
-  if (x < 0 || y < 0 || x >= root.w || y >= root.h) root.onMouseLeave();
+  if (x < 0 || y < 0 || x >= root.pixelWidth() || y >= root.pixelHeight()) root.onMouseLeave();
 }
 
 Cursor X11Window::cursorShape(int n) {

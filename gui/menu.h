@@ -10,6 +10,9 @@ class Menu : public NoCopy {
  public:
   virtual void addItem(const char* text, int id, bool enabled, bool checked) = 0;
   virtual void addSeparator() = 0;
+  // Appends an item that opens a menu of its own to the side; that menu belongs to this one, and its items' commands
+  // reach this menu's listener. Null when it cannot be made (the item is then left out).
+  virtual Menu* addSubmenu(const char* text) = 0;
   // Shows the menu at a point relative to the listener control and returns when it has closed. alignment: -1 the
   // menu's left edge at the point, 1 its right edge, anything else centred. The chosen command reaches the
   // listener's menuCommand once, after the menu has closed. Zero when the menu could not be shown.
@@ -31,6 +34,8 @@ class IFrameController {
   virtual bool canClose() = 0;
   // The window is gone and the root is being deleted with the whole tree: drop every pointer into it.
   virtual void windowDestroyed() = 0;
+  // The desktop asks another scale of the window (it moved to another monitor): pixels per unit, unrounded.
+  virtual void desktopScaleChanged(float) {}
 };
 
 // Cursor shapes by number.

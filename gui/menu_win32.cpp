@@ -1,9 +1,32 @@
 // WinMenu: the tree's popup menu over a Win32 popup menu, tracked modally on the root's window.
+#include <memory>
+#include <vector>
+
 #include "gui/window_win32.h"
 
 namespace Lattice {
 
 namespace {
+
+// A menu inside another: its items go into a popup menu that the parent's item opens. The system destroys it with
+// the parent's menu; its commands come to the window as the parent's do.
+class WinSubmenu final : public Menu {
+ public:
+  WinSubmenu() : menu(CreatePopupMenu()) {}
+  ~WinSubmenu() override = default;  // DestroyMenu of the parent takes it
+
+  void addItem(const char* text, int id, bool enabled, bool checked) override {
+    UINT flags = MF_STRING;
+    if (!enabled) flags |= MF_GRAYED;
+    if (checked) flags |= MF_CHECKED;
+    AppendMenuA(menu, flags, UINT_PTR(id), text);
+  }
+  void addSeparator() override { AppendMenuA(menu, MF_SEPARATOR, 0, nullptr); }
+  Menu* addSubmenu(const char*) override { return nullptr; }  // one level is all the editor uses
+  int popup(int, int, int) override { return 0; }
+
+  HMENU menu;
+};
 
 class WinMenu final : public Menu {
  public:
@@ -20,6 +43,16 @@ class WinMenu final : public Menu {
   }
 
   void addSeparator() override { AppendMenuA(menu, MF_SEPARATOR, 0, nullptr); }
+
+  Menu* addSubmenu(const char* text) override {
+    auto sub = std::make_unique<WinSubmenu>();
+    if (!menu || !sub->menu || !AppendMenuA(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(sub->menu), text)) {
+      if (sub->menu) DestroyMenu(sub->menu);
+      return nullptr;
+    }
+    submenus.push_back(std::move(sub));
+    return submenus.back().get();
+  }
 
   // Blocks in the system's menu loop, which keeps dispatching the window's messages (its timer among them). The
   // chosen id arrives afterwards as WM_COMMAND. The capture change that ends the loop clears the open state where
@@ -43,7 +76,8 @@ class WinMenu final : public Menu {
  private:
   Winwrapper* root;   // not owned
   Control* listener;  // not owned: receives the chosen command
-  HMENU menu;         // owned
+  HMENU menu;         // owned, with the submenus' menus
+  std::vector<std::unique_ptr<WinSubmenu>> submenus;
 };
 
 }  // namespace

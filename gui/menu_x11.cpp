@@ -1,8 +1,11 @@
-// The X11 popup menu: an override-redirect window drawn with the renderer, modal inside popup.
+// The X11 popup menu: an override-redirect window drawn with the renderer at the editor's scale, modal inside popup;
+// an item with a menu of its own opens it to the side, modal in turn, when the pointer rests on it or a key asks.
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <memory>
+#include <vector>
 
 #include "gui/menu.h"
 #include "gui/popup_model.h"
@@ -17,13 +20,18 @@ using namespace PopupPalette;
 
 constexpr float kBaseline = 13;  // from the top of a row
 
+// How a menu opened to the side of another ended.
+enum class SideEnd { Chosen, Back, Dismissed };
+
 class X11Menu final : public Menu, private X11Popup {
  public:
-  X11Menu(X11Window& backend, Control* listener) : X11Popup(backend), listener(listener) {}
+  X11Menu(X11Window& backend, Control* listener, X11Menu* parentMenu = nullptr)
+      : X11Popup(backend), listener(listener), parentMenu(parentMenu) {}
   void addItem(const char* text, int id, bool enabled, bool checked) override {
     model.addItem(text, id, enabled, checked);
   }
   void addSeparator() override { model.addSeparator(); }
+  Menu* addSubmenu(const char* text) override;
   int popup(int x, int y, int alignment) override;
 
  private:
@@ -31,15 +39,31 @@ class X11Menu final : public Menu, private X11Popup {
   void handle(XEvent& event) override;
   void onKey(XKeyEvent& event);
   void choose(int index);
+  // Opens the item's menu to the right of this one (to the left where the screen ends) and runs it.
+  void openSide(int index);
+  SideEnd runAsSide(int screenX, int screenY, int parentLeft);
+  // A point on the screen that lies over the menu this one opened from.
+  bool overParent(int rootX, int rootY) const;
   void draw(VexBlit::Context& context) override;
   void drawItem(VexBlit::Context& context, const PopupItem& item, bool lit);
 
   Control* listener;
+  X11Menu* parentMenu;  // the menu this one opens from, or null
+  std::vector<std::unique_ptr<X11Menu>> submenus;
   PopupModel model;
-  bool armed = false;  // the pointer moved or pressed over the menu: a release may choose
+  int screenLeft = 0, screenTop = 0;  // on the screen, pixels
+  bool armed = false;                 // the pointer moved or pressed over the menu: a release may choose
   bool hasChoice = false;
   int chosenId = 0;
+  SideEnd sideEnd = SideEnd::Dismissed;
 };
+
+Menu* X11Menu::addSubmenu(const char* text) {
+  model.addItem(text, -1, true, false);
+  model.items.back().submenu = int(submenus.size());
+  submenus.push_back(std::make_unique<X11Menu>(backend, listener, this));
+  return submenus.back().get();
+}
 
 int X11Menu::popup(int x, int y, int alignment) {
   if (!backend.valid() || backend.closing() || model.items.empty()) return 0;
@@ -66,9 +90,52 @@ bool X11Menu::open(int screenX, int screenY, int alignment) {
     widest = std::max(widest, int(w + 0.999f));
   }
   model.layout(widest);
-  int left = 0, top = 0;
-  placePopup(screenX, screenY, alignment, model.width, model.height, screenWidth(), screenHeight(), left, top);
-  return show(left, top, model.width, model.height);
+  placePopup(screenX, screenY, alignment, pixels(float(model.width)), pixels(float(model.height)), screenWidth(),
+             screenHeight(), screenLeft, screenTop);
+  return show(screenLeft, screenTop, pixels(float(model.width)), pixels(float(model.height)));
+}
+
+void X11Menu::openSide(int index) {
+  const PopupItem& item = model.items[size_t(index)];
+  X11Menu& side = *submenus[size_t(item.submenu)];
+  side.hasChoice = false;
+  side.armed = false;
+  const SideEnd end = side.runAsSide(screenLeft + pixels(float(model.width)) - pixels(PopupModel::kBorder),
+                                     screenTop + pixels(float(item.top)) - pixels(PopupModel::kBorder + 2), screenLeft);
+  if (end == SideEnd::Chosen) {
+    hasChoice = true;
+    chosenId = side.chosenId;
+    running = false;
+  } else if (end == SideEnd::Dismissed) {
+    running = false;
+  } else if (!grab()) {
+    running = false;  // the pointer went elsewhere meanwhile: nothing more can be chosen here
+  }
+  needsPaint = true;
+}
+
+SideEnd X11Menu::runAsSide(int screenX, int screenY, int parentLeft) {
+  sideEnd = SideEnd::Dismissed;
+  if (model.items.empty() || !open(screenX, screenY, -1)) {
+    close();
+    return SideEnd::Back;
+  }
+  if (screenLeft < screenX) {  // no room to the right: it opened left of the point; put it left of the parent
+    screenLeft = std::max(0, parentLeft - pixels(float(model.width)) + pixels(PopupModel::kBorder));
+    XMoveWindow(display, window, screenLeft, screenTop);
+  }
+  model.highlighted = -1;
+  model.moveHighlight(1);  // opened from a key or a rest of the pointer: its first item is lit
+  run();
+  close();
+  return hasChoice ? SideEnd::Chosen : sideEnd;
+}
+
+bool X11Menu::overParent(int rootX, int rootY) const {
+  if (!parentMenu) return false;
+  const X11Menu& p = *parentMenu;
+  return rootX >= p.screenLeft && rootY >= p.screenTop && rootX < p.screenLeft + p.pixels(float(p.model.width)) &&
+         rootY < p.screenTop + p.pixels(float(p.model.height));
 }
 
 void X11Menu::handle(XEvent& event) {
@@ -76,18 +143,25 @@ void X11Menu::handle(XEvent& event) {
     case Expose: needsPaint = true; break;
     case MotionNotify: {
       const XMotionEvent& motion = event.xmotion;
-      bool inside = motion.x >= 0 && motion.y >= 0 && motion.x < model.width && motion.y < model.height;
+      const int x = units(motion.x), y = units(motion.y);
+      bool inside = motion.x >= 0 && motion.y >= 0 && x < model.width && y < model.height;
+      if (!inside && overParent(motion.x_root, motion.y_root)) {
+        sideEnd = SideEnd::Back;  // back over the menu this one opened from
+        running = false;
+        break;
+      }
       armed = armed || inside;
-      int index = model.choosableAt(motion.x, motion.y);
+      int index = model.choosableAt(x, y);
       if (index != model.highlighted && (inside || index >= 0)) {
         model.highlighted = index;
         needsPaint = true;
+        if (index >= 0 && model.items[size_t(index)].submenu >= 0) openSide(index);
       }
       break;
     }
     case ButtonPress: {
       const XButtonEvent& press = event.xbutton;
-      bool inside = press.x >= 0 && press.y >= 0 && press.x < model.width && press.y < model.height;
+      bool inside = press.x >= 0 && press.y >= 0 && units(press.x) < model.width && units(press.y) < model.height;
       if (press.button > Button3) break;
       if (!inside) running = false;  // a click outside closes without a command
       armed = true;
@@ -95,7 +169,7 @@ void X11Menu::handle(XEvent& event) {
     }
     case ButtonRelease:
       if (event.xbutton.button <= Button3 && armed) {
-        int index = model.choosableAt(event.xbutton.x, event.xbutton.y);
+        int index = model.choosableAt(units(event.xbutton.x), units(event.xbutton.y));
         if (index >= 0) choose(index);  // a disabled item or a separator keeps the menu open
       }
       break;
@@ -109,8 +183,12 @@ void X11Menu::handle(XEvent& event) {
 
 void X11Menu::onKey(XKeyEvent& event) {
   KeySym sym = XLookupKeysym(&event, 0);
-  if (sym == XK_Escape) {
+  if (sym == XK_Escape || (parentMenu && (sym == XK_Left || sym == XK_KP_Left))) {
+    sideEnd = SideEnd::Back;  // a menu opened to the side goes back to its parent; the first one closes
     running = false;
+  } else if ((sym == XK_Right || sym == XK_KP_Right) && model.choosable(model.highlighted) &&
+             model.items[size_t(model.highlighted)].submenu >= 0) {
+    openSide(model.highlighted);
   } else if (sym == XK_Up || sym == XK_KP_Up || sym == XK_Down || sym == XK_KP_Down) {
     model.moveHighlight(sym == XK_Up || sym == XK_KP_Up ? -1 : 1);
     needsPaint = true;
@@ -127,6 +205,10 @@ void X11Menu::onKey(XKeyEvent& event) {
 }
 
 void X11Menu::choose(int index) {
+  if (model.items[size_t(index)].submenu >= 0) {
+    openSide(index);
+    return;
+  }
   hasChoice = true;
   chosenId = model.items[size_t(index)].id;
   running = false;
@@ -154,6 +236,11 @@ void X11Menu::drawItem(VexBlit::Context& context, const PopupItem& item, bool li
     }
     if (lit) fillRect(context, left, top, width, float(item.height), kHighlight);
     if (item.checked) fillRect(context, left + 6, top + 6, 6, 6, 0xFF000000u | text);  // the check mark
+    if (item.submenu >= 0) {  // an arrow at the right: this item opens a menu to the side
+      const float right = left + width - 8;
+      for (int i = 0; i < 4; ++i)
+        fillRect(context, right - 4 + float(i), top + 5 + float(i), 1, float(8 - 2 * i), 0xFF000000u | text);
+    }
   }
   if (!font) return;
   float x = left + PopupModel::kMarkColumn, baseline = top + kBaseline;

@@ -13,7 +13,8 @@ struct PopupItem {
   bool enabled = true;
   bool checked = false;
   bool separator = false;
-  int top = 0, height = 0;  // row inside the menu, pixels
+  int submenu = -1;         // index of the menu this item opens to the side, or -1
+  int top = 0, height = 0;  // row inside the menu, units
 };
 
 class PopupModel {

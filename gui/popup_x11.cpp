@@ -6,6 +6,8 @@
 #include <chrono>
 #include <thread>
 
+#include "gui/winwrapper.h"
+
 namespace Lattice {
 
 namespace {
@@ -33,6 +35,8 @@ bool X11Popup::create() {
   } catch (const VexBlit::Exception&) {
     return false;
   }
+  scale = backend.rootWindow().scale();
+  device->setPixelScale(scale);
   drawable = Window(device->nativeContext().drawableHandle());
   XSelectInput(display, drawable, ExposureMask);
   font = VexBlit::loadFontResource(*device, "VERA", PopupPalette::kFontSize);
@@ -47,6 +51,12 @@ bool X11Popup::show(int left, int top, int width, int height) {
   XMapRaised(display, window);
   XSync(display, False);
   backend.menuActive = true;  // the editor's grab changes from now on are ours, not losses
+  needsPaint = grab();
+  return grabbed;
+}
+
+bool X11Popup::grab() {
+  grabbed = false;
   // The window may take a moment to become viewable; a grab another client holds is not waited out long.
   for (int attempt = 0; attempt < 20 && !grabbed; ++attempt) {
     grabbed = XGrabPointer(display, window, False, kPointerMask, GrabModeAsync, GrabModeAsync, None, None,
@@ -54,7 +64,6 @@ bool X11Popup::show(int left, int top, int width, int height) {
     if (!grabbed) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   if (grabbed) XGrabKeyboard(display, window, False, GrabModeAsync, GrabModeAsync, CurrentTime);
-  needsPaint = grabbed;
   return grabbed;
 }
 

@@ -5,6 +5,7 @@
 
 #include <X11/Xlib.h>
 
+#include <cmath>
 #include <cstdint>
 #include <memory>
 
@@ -38,8 +39,14 @@ class X11Popup : protected VexBlit::Scene {
 
   // Makes the window (unmapped), its drawing device and the popup font; false when it cannot be drawn.
   bool create();
-  // Places and shows it and takes the pointer and the keyboard; false when the pointer cannot be had.
+  // Places and shows it (in screen pixels) and takes the pointer and the keyboard; false when the pointer cannot
+  // be had.
   bool show(int left, int top, int width, int height);
+  // Takes the pointer and the keyboard (again, after a window of ours over this one had them); false without them.
+  bool grab();
+  // A length in units as window pixels, and a window pixel as units (the popup is drawn at the editor's scale).
+  int pixels(float units) const { return int(units * scale + 0.999f); }
+  int units(int pixels) const { return scale == 1.0f ? pixels : int(std::floor(float(pixels) / scale)); }
   // Until running is cleared or the editor closes: this window's events go to handle, the editor's to the editor.
   void run();
   void close();
@@ -57,6 +64,7 @@ class X11Popup : protected VexBlit::Scene {
   bool grabbed = false;
   bool running = false;
   bool needsPaint = false;
+  float scale = 1.0f;  // window pixels per unit: the editor's
 };
 
 // Asks OK or Cancel in a window of our own over the editor, for a desktop where no dialog program answers; true

@@ -88,9 +88,10 @@ bool X11Question::ask() {
   int x = 0, y = 0;
   backend.screenOrigin(x, y);
   const Winwrapper& root = backend.rootWindow();
-  int left = std::clamp(x + (root.w - width) / 2, 0, std::max(0, screenWidth() - width));
-  int top = std::clamp(y + (root.h - height) / 2, 0, std::max(0, screenHeight() - height));
-  if (show(left, top, width, height)) run();
+  const int pixelWidth = pixels(float(width)), pixelHeight = pixels(float(height));
+  int left = std::clamp(x + (root.pixelWidth() - pixelWidth) / 2, 0, std::max(0, screenWidth() - pixelWidth));
+  int top = std::clamp(y + (root.pixelHeight() - pixelHeight) / 2, 0, std::max(0, screenHeight() - pixelHeight));
+  if (show(left, top, pixelWidth, pixelHeight)) run();
   close();
   backend.afterMenu();
   return answered == kOk;
@@ -100,7 +101,7 @@ void X11Question::handle(XEvent& event) {
   switch (event.type) {
     case Expose: needsPaint = true; break;
     case MotionNotify: {
-      Button over = buttonAt(event.xmotion.x, event.xmotion.y);
+      Button over = buttonAt(units(event.xmotion.x), units(event.xmotion.y));
       if (over != kNone && over != focused) {
         focused = over;
         needsPaint = true;
@@ -108,11 +109,12 @@ void X11Question::handle(XEvent& event) {
       break;
     }
     case ButtonPress:
-      if (event.xbutton.button <= Button3) armed = buttonAt(event.xbutton.x, event.xbutton.y);
+      if (event.xbutton.button <= Button3) armed = buttonAt(units(event.xbutton.x), units(event.xbutton.y));
       break;
     case ButtonRelease:
       // A click counts where it began and ended; a click beside the box asks on.
-      if (event.xbutton.button <= Button3 && armed != kNone && buttonAt(event.xbutton.x, event.xbutton.y) == armed)
+      if (event.xbutton.button <= Button3 && armed != kNone &&
+          buttonAt(units(event.xbutton.x), units(event.xbutton.y)) == armed)
         answer(armed);
       armed = kNone;
       break;

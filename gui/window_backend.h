@@ -56,11 +56,19 @@ class WindowBackend {
   virtual VexBlit::DevicePtr createDevice() = 0;
   // Fills the window black, for a frame the renderer could not draw.
   virtual void paintFallback() = 0;
+  // Gives the window a new size in pixels (its drawable follows at the next frame).
+  virtual void resize(int width, int height) = 0;
 };
 
 // Creates the native window as a child of parentWindow (HWND, or X11 Window id; null for a top-level window on
-// Windows). On failure the box "Failed to create a control." is shown and the backend exists without a window.
-// Defined by the backend file of the platform.
+// Windows), width by height pixels. On failure the box "Failed to create a control." is shown and the backend exists
+// without a window. Defined by the backend file of the platform.
 std::unique_ptr<WindowBackend> createWindowBackend(Winwrapper& root, void* parentWindow, int width, int height);
+
+// The scale the desktop asks of windows (window pixels per unit) for a window shown in parentWindow (null: the
+// primary screen), unrounded; 0 when the desktop says nothing. X11: GDK_SCALE when set, else Xft.dpi / 96 from the
+// X resource database as the server holds it now; Windows: the DPI of the window's monitor / 96. Defined by the
+// backend file of the platform.
+float desktopScaleFor(void* parentWindow);
 
 }  // namespace Lattice

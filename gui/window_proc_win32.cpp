@@ -1,11 +1,16 @@
 // The editor window's procedure: every Win32 message it handles becomes one call on the root of the tree.
 #include <windowsx.h>
 
+#include "gui/desktop_scale_win32.h"
 #include "gui/window_win32.h"
 
 namespace Lattice {
 
 namespace {
+
+// Sent to a top-level window that moved to a monitor of another DPI, and to a child after its parent had it.
+constexpr UINT kDpiChanged = 0x02E0;             // WM_DPICHANGED
+constexpr UINT kDpiChangedAfterParent = 0x02E3;  // WM_DPICHANGED_AFTERPARENT
 
 // One wheel notch is 120 units of the message's delta.
 constexpr float kWheelNotch = 1.0f / 120.0f;  // 0.008333334
@@ -98,6 +103,8 @@ LRESULT dispatch(Winwrapper* root, HWND window, UINT message, WPARAM wParam, LPA
     case WM_MOUSEWHEEL: wheel(*root, window, wParam, lParam); return 0;
     case WM_CAPTURECHANGED: root->onCaptureChanged(); return 0;
     case WM_MOUSELEAVE: root->onMouseLeave(); return 0;
+    case kDpiChanged: root->onScaleChanged(float(LOWORD(wParam)) / 96.0f); return 0;
+    case kDpiChangedAfterParent: root->onScaleChanged(windowScale(window)); return 0;
     default: return DefWindowProcA(window, message, wParam, lParam);  // WM_MBUTTONDBLCLK among them
   }
 }

@@ -1,6 +1,7 @@
 // The Win32 window backend: creates the editor's child window and carries out the root's window services.
 #include "gui/window_win32.h"
 
+#include "gui/desktop_scale_win32.h"
 #include "gui/window_class_win32.h"
 #include "platform/dialogs.h"
 #include "render/gl/gl_device.h"
@@ -32,6 +33,7 @@ std::unique_ptr<WindowBackend> createWindowBackend(Winwrapper& root, void* paren
 // Class registration and window creation run inside the module's own activation context.
 Win32Window::Win32Window(Winwrapper& root, HWND parent, int width, int height) : root(root) {
   ModuleActivation activation;
+  DpiAwarenessScope awareness(parent);
   const ATOM atom = windowClassAtom(&windowProcedure);
   if (atom)
     window = CreateWindowExA(0, MAKEINTATOM(atom), nullptr, parent ? kChildStyle : kTopLevelStyle, 0, 0, width, height,
@@ -99,6 +101,10 @@ void Win32Window::screenOrigin(int& x, int& y) const {
 
 VexBlit::DevicePtr Win32Window::createDevice() {
   return VexBlit::createGLDevice(VexBlit::NativeWindow{nullptr, reinterpret_cast<uintptr_t>(window)});
+}
+
+void Win32Window::resize(int width, int height) {
+  if (valid()) SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // A frame the renderer could not draw: the client area in the stock black brush, through GDI.

@@ -31,6 +31,7 @@ class Win32Window final : public WindowBackend {
   void idle() override {}
   VexBlit::DevicePtr createDevice() override;
   void paintFallback() override;
+  void resize(int width, int height) override;
 
   // The window is being destroyed (WM_NCDESTROY): from now on nothing may destroy or address it again.
   void markGone() { gone = true; }

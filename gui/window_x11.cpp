@@ -229,6 +229,13 @@ VexBlit::DevicePtr X11Window::createDevice() {
   return device;
 }
 
+void X11Window::resize(int width, int height) {
+  if (!valid()) return;
+  XResizeWindow(display, window, unsigned(width > 0 ? width : 1), unsigned(height > 0 ? height : 1));
+  XFlush(display);
+  needsPaint = true;
+}
+
 void X11Window::paintFallback() {
   if (!valid()) return;
   XClearWindow(display, window);  // the background pixel is black

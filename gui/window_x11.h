@@ -34,6 +34,7 @@ class X11Window : public WindowBackend {
   void idle() override;
   VexBlit::DevicePtr createDevice() override;
   void paintFallback() override;
+  void resize(int width, int height) override;
 
   // For the popup menu's modal loop: the editor keeps its timer and painting going meanwhile.
   Display* connection() const { return display; }

@@ -1,6 +1,8 @@
 // The root window's portable part: window services, event dispatch into the tree, painting and destruction order.
 #include "gui/winwrapper.h"
 
+#include <cmath>
+
 #include "platform/dialogs.h"
 #include "render/gl/drawing.h"
 
@@ -29,9 +31,28 @@ void cursor(int n) {
 }
 
 Winwrapper::Winwrapper(void* parentWindow, IFrameController* controller, int width, int height,
-                       BackendFactory makeBackend)
-    : Container(nullptr, 0, 0, width, height), controller(controller) {
-  native = makeBackend(*this, parentWindow, width, height);
+                       BackendFactory makeBackend, float scale)
+    : Container(nullptr, 0, 0, width, height), controller(controller), scale_(scale > 0 ? scale : 1.0f) {
+  native = makeBackend(*this, parentWindow, pixels(width), pixels(height));
+}
+
+// A thousandth of a pixel is rounding, not a pixel short: 110 x 1.75 = 192.5 pixels gives 192, 560 x 1.25 gives 700.
+int Winwrapper::pixels(int length) const { return int(std::floor(float(length) * scale_ + 1e-3f)); }
+
+int Winwrapper::units(int position) const {
+  return scale_ == 1.0f ? position : int(std::floor((float(position) + 1e-3f) / scale_));
+}
+
+void Winwrapper::setScale(float scale) {
+  if (scale <= 0 || scale == scale_) return;
+  scale_ = scale;
+  native->resize(pixels(w), pixels(h));
+  invalidate();
+}
+
+void Winwrapper::onScaleChanged(float desktopScale) {
+  Dispatch dispatch(this);
+  if (controller) controller->desktopScaleChanged(desktopScale);
 }
 
 Winwrapper::~Winwrapper() {
@@ -128,8 +149,8 @@ void Winwrapper::screenPoint(const Control* listener, int x, int y, int& sx, int
   int originX = 0, originY = 0;
   native->screenOrigin(originX, originY);
   windowPoint(listener, x, y, sx, sy);
-  sx += originX;
-  sy += originY;
+  sx = pixels(sx) + originX;
+  sy = pixels(sy) + originY;
 }
 
 void Winwrapper::onDestroy() {
@@ -146,6 +167,7 @@ void Winwrapper::onPaint() {
   Dispatch dispatch(this);
   try {
     if (!device) device = native->createDevice();
+    device->setPixelScale(scale_);
     device->renderScene(*this);
   } catch (const VexBlit::Exception&) {
     // The device stays as it was: null when it could not be made, so the next paint tries again.
@@ -222,26 +244,31 @@ Control* Winwrapper::pointerTarget(int& x, int& y) {
 
 void Winwrapper::onMouseMove(int x, int y, int mods) {
   Dispatch dispatch(this);
+  x = units(x), y = units(y);
   pointerTarget(x, y)->mouseMove(x, y, mods);
 }
 
 void Winwrapper::onMouseDown(int x, int y, int button, int mods) {
   Dispatch dispatch(this);
+  x = units(x), y = units(y);
   pointerTarget(x, y)->mouseDown(x, y, button, mods);
 }
 
 void Winwrapper::onMouseUp(int x, int y, int button, int mods) {
   Dispatch dispatch(this);
+  x = units(x), y = units(y);
   pointerTarget(x, y)->mouseUp(x, y, button, mods);
 }
 
 void Winwrapper::onDoubleClick(int x, int y, int button, int mods) {
   Dispatch dispatch(this);
+  x = units(x), y = units(y);
   pointerTarget(x, y)->doubleClick(x, y, button, mods);
 }
 
 void Winwrapper::onWheel(int x, int y, float delta, int mods) {
   Dispatch dispatch(this);
+  x = units(x), y = units(y);
   pointerTarget(x, y)->mouseWheel(x, y, delta, mods);
 }
 

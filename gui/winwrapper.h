@@ -16,8 +16,10 @@ class Winwrapper : public Container {
                                                             int height);
   // Creates the native window as a child of parentWindow; on failure the object exists without a window.
   // The root deletes itself when its window is destroyed (destroyWindow, or the parent's destruction).
+  // width and height are the tree's units; the window is that times scale in pixels, and every point the window
+  // system gives is turned into units before the tree sees it, so the tree behaves the same at every scale.
   Winwrapper(void* parentWindow, IFrameController* controller, int width, int height,
-             BackendFactory makeBackend = &createWindowBackend);
+             BackendFactory makeBackend = &createWindowBackend, float scale = 1.0f);
   ~Winwrapper() override;
 
   // Window services of the tree.
@@ -41,6 +43,16 @@ class Winwrapper : public Container {
   uintptr_t windowHandle() const;
   WindowBackend& backend() { return *native; }
 
+  // Window pixels per unit. setScale resizes the window to the tree's size times scale and repaints.
+  float scale() const { return scale_; }
+  void setScale(float scale);
+  int pixelWidth() const { return pixels(w); }
+  int pixelHeight() const { return pixels(h); }
+  // A length in units as whole window pixels (cut, so the window never shows past the panel), and a window
+  // pixel's coordinate as the unit it lies in.
+  int pixels(int units) const;
+  int units(int pixels) const;
+
   // For menus: the listener's menu is up (repaints so it can show it), and where a point relative to the
   // listener lies in window and in screen coordinates.
   void menuOpening(Control* listener);
@@ -48,6 +60,7 @@ class Winwrapper : public Container {
   void screenPoint(const Control* listener, int x, int y, int& sx, int& sy) const;
 
   // Called by the backend, one per native event. Coordinates are window pixels; mods as in gui/control.h.
+  void onScaleChanged(float desktopScale);
   void onDestroy();
   void onNcDestroy();  // deletes this root
   void onPaint();
@@ -84,6 +97,7 @@ class Winwrapper : public Container {
   Control* pointerTarget(int& x, int& y);
 
   std::unique_ptr<WindowBackend> native;
+  float scale_ = 1.0f;
 };
 
 }  // namespace Lattice

@@ -72,6 +72,9 @@ class FakeBackend : public Lattice::WindowBackend {
   void idle() override {}
   VexBlit::DevicePtr createDevice() override;
   void paintFallback() override { log.push_back("native.black"); }
+  void resize(int width, int height) override {
+    log.push_back("native.resize(" + std::to_string(width) + "," + std::to_string(height) + ")");
+  }
 
   Lattice::Winwrapper& root;
   Log& log;
