@@ -1,9 +1,12 @@
 // PlugEditVST: rectangle, open and close of the frame, the idle pump, the spin lock and the notify side.
 #include "gui/plug_edit_vst.h"
 
+#include <cmath>
 #include <cstring>
 
+#include "gui/desktop_scale.h"
 #include "gui/editor_services.h"
+#include "gui/editor_settings.h"
 #include "gui/plug_data.h"
 #include "gui/plug_frame.h"
 #include "gui/winwrapper.h"
@@ -26,6 +29,8 @@ PlugEditVST::PlugEditVST(PlugCore::Plug* plugin, IEditBuilder* builder, const Ed
   }
   plug->setEditor(this);
   plug->setNotify(this);
+  personScale = readChosenScale(editorSettingsPath(plug->defaultsFilePath()));
+  answerRect(chosenScale());
 }
 
 PlugEditVST::~PlugEditVST() {
@@ -34,8 +39,61 @@ PlugEditVST::~PlugEditVST() {
 }
 
 bool PlugEditVST::getRect(ERect** out) {
+  if (!frame.load() && !sourcesFresh) {
+    refreshSources(nullptr);
+    answerRect(chosenScale());
+  }
   if (out) *out = &rect;
   return true;
+}
+
+void PlugEditVST::refreshSources(void* parentWindow) {
+  personScale = readChosenScale(editorSettingsPath(plug->defaultsFilePath()));
+  desktopScale = desktopScaleFor(parentWindow);
+  sourcesFresh = true;
+}
+
+float PlugEditVST::chosenScale() const { return chooseScale(personScale, hostScale, desktopScale); }
+
+void PlugEditVST::answerRect(float scale) {
+  rectScale = scale;
+  rect.top = rect.left = 0;
+  rect.bottom = int16_t(std::floor(float(desc->height) * scale + 1e-3f));
+  rect.right = int16_t(std::floor(float(desc->width) * scale + 1e-3f));
+}
+
+void PlugEditVST::applyScale() {
+  const float wanted = chosenScale();
+  if (wanted == rectScale) return;
+  Winwrapper* window = root();
+  if (!window) {
+    answerRect(wanted);  // closed: the next getRect and open answer it
+    return;
+  }
+  const float shown = rectScale;
+  answerRect(wanted);  // a host that asks getRect from inside the callback sees the new size
+  if (plug->hostCallback(audioMasterSizeWindow, rect.right, rect.bottom) != 1) {
+    answerRect(shown);  // the host keeps its window as it is: the next open has the new size
+    return;
+  }
+  window->setScale(wanted);
+}
+
+bool PlugEditVST::setHostScale(float scale) {
+  hostScale = scale > 0 ? scale : 0;
+  applyScale();
+  return true;
+}
+
+void PlugEditVST::choosePersonScale(float scale) {
+  personScale = quantizeScale(scale);
+  writeChosenScale(editorSettingsPath(plug->defaultsFilePath()), personScale);
+  applyScale();
+}
+
+void PlugEditVST::desktopScaleChanged(float scale) {
+  desktopScale = scale > 0 ? scale : 0;
+  applyScale();
 }
 
 void PlugEditVST::spinLock() {
@@ -43,17 +101,24 @@ void PlugEditVST::spinLock() {
 }
 
 bool PlugEditVST::open(void* parentWindow) {
+  bool grown = false;
   spinLock();
   if (!frame.load()) {
     systemWindow_ = parentWindow;
-    frame.store(createFrame(parentWindow));
+    refreshSources(parentWindow);
+    const float scale = chosenScale();
+    grown = scale != rectScale;
+    answerRect(scale);
+    frame.store(createFrame(parentWindow, scale));
   }
   unlock();
+  // The desktop changed since the host asked for the rectangle: the host hears of the size the window has.
+  if (grown) plug->hostCallback(audioMasterSizeWindow, rect.right, rect.bottom);
   return true;
 }
 
-PlugFrame* PlugEditVST::createFrame(void* parentWindow) {
-  auto* window = new Winwrapper(parentWindow, this, desc->width, desc->height, makeBackend);
+PlugFrame* PlugEditVST::createFrame(void* parentWindow, float scale) {
+  auto* window = new Winwrapper(parentWindow, this, desc->width, desc->height, makeBackend, scale);
   auto* created = new PlugFrame(window, this, desc->width, desc->height);
   if (builder) builder->build(created);
   window->startTimer(created);
@@ -68,6 +133,7 @@ void PlugEditVST::close() {
     window->destroyWindow();  // deletes the root and the whole tree
     systemWindow_ = nullptr;
   }
+  sourcesFresh = false;  // the next getRect looks at the desktop again
   unlock();
 }
 

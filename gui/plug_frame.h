@@ -55,6 +55,7 @@ class PlugFrame : public Container, public IPlugData, public ITimerController, p
   float getValue(int index, char* text = nullptr) override;
   VexBlit::StaticTexture* commonTexture() override { return common.get(); }
   VexBlit::StaticTexture* knobTexture(VexBlit::Context& context) override;
+  int artScale() override { return loadedArt; }
   VexBlit::Font* font(int which) override { return which == 1 ? largeFont.get() : smallFont.get(); }
   uint32_t labelColour() override;
 
@@ -63,8 +64,11 @@ class PlugFrame : public Container, public IPlugData, public ITimerController, p
   // ThreadTask: the visual tasks, on the pool's worker.
   void run() override;
 
-  // The frame menu's item texts by id (0 to 3); the last is "&Go to " and the host part of kMakerWebAddress.
+  // The frame menu's item texts by id (0 to 6); 3 is "&Go to " and the host part of kMakerWebAddress, 4 to 6 the
+  // "Size" submenu's items for the scales of kMenuScales.
   static std::string menuText(int id);
+  static constexpr int kSizeItems = 4;
+  static const float kMenuScales[3];
   // The confirmation asked before the menu's actions 0 to 2.
   static const char* const kConfirmations[3];
 
@@ -76,6 +80,7 @@ class PlugFrame : public Container, public IPlugData, public ITimerController, p
   void runVisualsJob();
   void pushParameters();
   void loadGraphics(VexBlit::Context& context);
+  void releaseOwnGraphics();
   void drawBackground(VexBlit::Context& context);
   void openFrameMenu();
 
@@ -89,11 +94,14 @@ class PlugFrame : public Container, public IPlugData, public ITimerController, p
   bool jobInFlight = false;
   int shownLearning = -1;  // the parameter drawn as learning at the last tick
   // Made on the first frame, released by releaseGraphics while the device lives.
+  // A frame drawn at another scale than the one they were made for makes them again.
   VexBlit::TexturePtr background;
   VexBlit::TexturePtr common;
   VexBlit::TexturePtr knobs;
   std::unique_ptr<VexBlit::Font> smallFont;
   std::unique_ptr<VexBlit::Font> largeFont;
+  float loadedScale = 0;  // the pixel scale the textures and fonts above are for; 0 before the first frame
+  int loadedArt = 1;      // 1 or 2: the pictures the textures were made from
 };
 
 }  // namespace Lattice

@@ -1,4 +1,4 @@
-// PlugFrame's menu in the bottom-right corner: save and load the defaults, and the maker's web site.
+// PlugFrame's menu in the bottom-right corner: save and load the defaults, the maker's web site, and the panel's size.
 #include <cstring>
 #include <string>
 
@@ -33,9 +33,14 @@ std::string PlugFrame::menuText(int id) {
     case 1: return "&Load defaults...";
     case 2: return "Load &factory defaults...";
     case 3: return "&Go to " + hostOf(kMakerWebAddress);
+    case 4: return "100 %";
+    case 5: return "150 %";
+    case 6: return "200 %";
     default: return {};
   }
 }
+
+const float PlugFrame::kMenuScales[3] = {1.0f, 1.5f, 2.0f};
 
 bool PlugFrame::mouseDown(int x, int y, int button, int mods) {
   if (Container::mouseDown(x, y, button, mods)) return true;
@@ -53,6 +58,10 @@ void PlugFrame::openFrameMenu() {
     if (id == 3) menu->addSeparator();
     menu->addItem(menuText(id).c_str(), id, true, false);
   }
+  menu->addSeparator();
+  if (Menu* size = menu->addSubmenu("Size"))
+    for (int i = 0; i < 3; ++i)
+      size->addItem(menuText(kSizeItems + i).c_str(), kSizeItems + i, true, editor->scale() == kMenuScales[i]);
   menu->popup(w, h, 1);
   delete menu;
 }
@@ -61,6 +70,10 @@ void PlugFrame::menuCommand(int id) {
   PlugCore::Plug* plug = editor->plugin();
   if (id == 3) {
     openWebAddress(kMakerWebAddress);
+    return;
+  }
+  if (id >= kSizeItems && id < kSizeItems + 3) {
+    editor->choosePersonScale(kMenuScales[id - kSizeItems]);
     return;
   }
   if (id < 0 || id > 2 || !ask(plug->name(), kConfirmations[id])) return;

@@ -160,6 +160,7 @@ intptr_t Plug::vendorSpecific(int32_t index, intptr_t value, void*, float opt) {
     loadFactoryState();
     return 1;
   }
+  if (index == kEmbedderQuestion && value == kEditorScale) return editor && editor->setHostScale(opt) ? 1 : 0;
   return 0;
 }
 

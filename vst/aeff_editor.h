@@ -24,6 +24,9 @@ class AEffEditor {
   virtual bool onKeyDown(int32_t /*key*/, intptr_t /*value*/, float /*opt*/) { return false; }
   virtual bool onKeyUp(int32_t /*key*/, intptr_t /*value*/, float /*opt*/) { return false; }
   virtual bool setKnobMode(intptr_t /*mode*/) { return false; }
+  // The scale a host of our own asks the editor to draw at (window pixels per unit; 0 for none). False when the
+  // editor takes no scale.
+  virtual bool setHostScale(float /*scale*/) { return false; }
 
   AudioEffect* getEffect() const { return effect_; }
 

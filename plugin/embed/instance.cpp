@@ -211,6 +211,11 @@ bool Instance::editorSize(int32_t& width, int32_t& height) const {
   return true;
 }
 
+bool Instance::setEditorScale(double scale) {
+  if (!hasEditor()) return false;
+  return dispatch(effVendorSpecific, PlugCore::kEmbedderQuestion, PlugCore::kEditorScale, nullptr, float(scale)) == 1;
+}
+
 bool Instance::openEditor(void* parent) {
   if (!hasEditor() || !parent) return false;
   const bool opened = dispatch(effEditOpen, 0, 0, parent) != 0;

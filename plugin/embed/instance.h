@@ -153,8 +153,13 @@ class Instance {
 
   // --- Editor side ---
   bool hasEditor() const { return (effect_->flags & effFlagsHasEditor) != 0; }
-  // The editor's size, known before it opens.
+  // The editor's size in window pixels, known before it opens: the panel's size times its scale.
   bool editorSize(int32_t& width, int32_t& height) const;
+  // The scale the binding's host asks for (window pixels per unit, as LV2's ui:scaleFactor or CLAP's set_scale give
+  // it; 0 for none), before the editor opens or while it is open. The editor draws at it unless the person chose a
+  // size; while open it asks for its new size through the Listener's editorResized, and editorSize answers it.
+  // False when the editor takes no scale.
+  bool setEditorScale(double scale);
   // Opens the editor as a child of a native window (an X11 Window id, a Win32 HWND).
   bool openEditor(void* parent);
   // Lets the editor handle its window's events, timer and painting (on X11 nothing happens between idle calls).

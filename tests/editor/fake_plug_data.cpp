@@ -2,6 +2,7 @@
 #include "fake_plug_data.h"
 
 #include <cstdio>
+#include <memory>
 
 namespace EditorTest {
 
@@ -13,12 +14,34 @@ std::string number(float v) {
   return text;
 }
 
+// A submenu records its items into its parent's list, each named after the submenu.
+class RecordingSubmenu : public Lattice::Menu {
+ public:
+  RecordingSubmenu(std::vector<MenuItem>& items, std::string name) : items(items), name(std::move(name)) {}
+  void addItem(const char* text, int id, bool enabled, bool checked) override {
+    items.push_back({name + ">" + text, id, enabled, checked});
+  }
+  void addSeparator() override { items.push_back({name + ">-", -1, false}); }
+  Lattice::Menu* addSubmenu(const char*) override { return nullptr; }
+  int popup(int, int, int) override { return 0; }
+
+ private:
+  std::vector<MenuItem>& items;
+  std::string name;
+};
+
 class RecordingMenu : public Lattice::Menu {
  public:
   RecordingMenu(Lattice::Winwrapper& root, Lattice::Control* listener, std::vector<ShownMenu>& menus)
       : root(root), listener(listener), menus(menus) {}
-  void addItem(const char* text, int id, bool enabled, bool) override { shown.items.push_back({text, id, enabled}); }
+  void addItem(const char* text, int id, bool enabled, bool checked) override {
+    shown.items.push_back({text, id, enabled, checked});
+  }
   void addSeparator() override { shown.items.push_back({"-", -1, false}); }
+  Lattice::Menu* addSubmenu(const char* text) override {
+    submenus.push_back(std::make_unique<RecordingSubmenu>(shown.items, text));
+    return submenus.back().get();
+  }
   int popup(int x, int y, int alignment) override {
     shown.x = x, shown.y = y, shown.alignment = alignment;
     menus.push_back(shown);
@@ -33,6 +56,7 @@ class RecordingMenu : public Lattice::Menu {
   Lattice::Control* listener;
   std::vector<ShownMenu>& menus;
   ShownMenu shown;
+  std::vector<std::unique_ptr<RecordingSubmenu>> submenus;
 };
 
 }  // namespace

@@ -41,11 +41,12 @@ class FakePlugData : public Lattice::IPlugData {
   int learning = -1;
 };
 
-// One item a menu was given: text, id, enabled; separators as "-".
+// One item a menu was given: text, id, enabled, checked; separators as "-", a submenu's items as "Size>100 %".
 struct MenuItem {
   std::string text;
   int id;
   bool enabled;
+  bool checked = false;
 };
 struct ShownMenu {
   std::vector<MenuItem> items;

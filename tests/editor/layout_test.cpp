@@ -171,13 +171,21 @@ TEST_F(Panel, FrameMenuOpensFromTheCornerWithAnyButtonAndItsActionsWaitForOk) {
   root->onMouseDown(470, 79, Lattice::kButtonRight, 0);  // outside the corner, where no control is: nothing
   ASSERT_EQ(lastMenuBackend->menus.size(), 3u);
   for (const ShownMenu& menu : lastMenuBackend->menus) {
-    ASSERT_EQ(menu.items.size(), 5u);
+    ASSERT_EQ(menu.items.size(), 9u);
     EXPECT_EQ(menu.items[0].text, "&Save defaults...");
     EXPECT_EQ(menu.items[1].text, "&Load defaults...");
     EXPECT_EQ(menu.items[2].text, "Load &factory defaults...");
     EXPECT_EQ(menu.items[3].text, "-");
     EXPECT_EQ(menu.items[4].text, "&Go to quillmarsh.example");
     EXPECT_EQ(menu.items[4].id, 3);
+    // After them the panel's size, the one it has now checked.
+    EXPECT_EQ(menu.items[5].text, "-");
+    const char* const sizes[3] = {"Size>100 %", "Size>150 %", "Size>200 %"};
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(menu.items[size_t(6 + i)].text, sizes[i]);
+      EXPECT_EQ(menu.items[size_t(6 + i)].id, 4 + i);
+      EXPECT_EQ(menu.items[size_t(6 + i)].checked, i == 0);
+    }
     EXPECT_EQ(menu.x, 560);
     EXPECT_EQ(menu.y, 110);
     EXPECT_EQ(menu.alignment, 1);
