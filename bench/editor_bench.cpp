@@ -1,16 +1,24 @@
-// Editor benchmark: the built module's editor in an X11 window, opened through the dispatcher. Prints the CPU of
-// an idle call when nothing changed, the time of a full repaint, effEditOpen (first and later) with the first
-// paint, and resident memory over many opens and closes. Needs a display (run it under xvfb-run).
+// Editor benchmark: the built module's editor in an X11 window, opened through the dispatcher, at scale 1 and at
+// scale 2 (the desktop's Xft.dpi at 96, then 192). Prints the CPU of an idle call when nothing changed, the time of
+// a full repaint, effEditOpen (first and later) with the first paint, and resident memory over many opens and
+// closes; then the texture memory an open, painted editor holds at each scale. Needs a display (run it under
+// xvfb-run).
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <thread>
 #include <vector>
 
+#include "gui/plug_edit_vst.h"
+#include "gui/winwrapper.h"
 #include "host/lib/plugin_host.h"
+#include "instrument/koralin.h"
+#include "render/gl/gl_device.h"
 
 namespace {
 
@@ -34,8 +42,18 @@ long residentKb() {
   return resident * 4;
 }
 
-Window hostWindow(Display* display) {
-  Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 560, 110, 0, 0, 0);
+// The desktop's resolution as a desktop sets it: Xft.dpi in the server's resource database.
+void setDesktopDpi(Display* display, int dpi) {
+  char text[64];
+  std::snprintf(text, sizeof text, "Xft.dpi:\t%d\n", dpi);
+  XChangeProperty(display, DefaultRootWindow(display), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(text), int(std::strlen(text)));
+  XSync(display, False);
+}
+
+Window hostWindow(Display* display, int scale) {
+  Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 560 * unsigned(scale),
+                                      110 * unsigned(scale), 0, 0, 0);
   XSelectInput(display, window, StructureNotifyMask);
   XMapWindow(display, window);
   for (XEvent event;;) {
@@ -50,11 +68,36 @@ double median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
-void run(Display* display) {
+intptr_t VSTCALLBACK quietHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
+  return opcode == audioMasterVersion ? kVstVersion : 0;
+}
+
+// The textures an open editor holds once it has painted, from an instrument of this program's own (the module
+// keeps its device to itself).
+void textureMemory(Display* display, int scale) {
+  Koralin koralin(quietHost);
+  auto* editor = static_cast<Lattice::PlugEditVST*>(koralin.getEditor());
+  Window window = hostWindow(display, scale);
+  editor->open(reinterpret_cast<void*>(uintptr_t(window)));
+  for (int i = 0; i < 3; ++i) editor->idle();
+  const auto* device = editor->root() ? dynamic_cast<VexBlit::GLDevice*>(editor->root()->device.get()) : nullptr;
+  if (device)
+    std::printf("%dx texture memory:             %8.1f kB in %u textures\n", scale,
+                double(device->textureBytes()) / 1024, device->liveTextures());
+  else std::printf("%dx texture memory:             not measured (the editor could not paint)\n", scale);
+  editor->close();
+  XDestroyWindow(display, window);
+  XSync(display, False);
+}
+
+void run(Display* display, int scale) {
   Host::PluginHost host(KORALIN_MODULE);
   host.start(44100.0f, 512);
-  Window window = hostWindow(display);
+  Window window = hostWindow(display, scale);
   void* parent = reinterpret_cast<void*>(uintptr_t(window));
+  ERect* rect = nullptr;
+  host.dispatch(effEditGetRect, 0, 0, &rect);
+  if (rect) std::printf("%dx: the editor answers %d x %d\n", scale, rect->right - rect->left, rect->bottom - rect->top);
 
   // effEditOpen, the first in the process (pictures decoded) and later ones, each with its first paint.
   std::vector<double> opens, paints;
@@ -68,11 +111,11 @@ void run(Display* display) {
     paints.push_back(seconds(t1, t2));
     if (i < 40) host.dispatch(effEditClose);
   }
-  std::printf("effEditOpen, first:            %8.3f ms (first idle, which paints: %.3f ms)\n", opens[0] * 1e3,
+  std::printf("%dx effEditOpen, first:         %8.3f ms (first idle, which paints: %.3f ms)\n", scale, opens[0] * 1e3,
               paints[0] * 1e3);
   std::vector<double> laterOpens(opens.begin() + 1, opens.end()), laterPaints(paints.begin() + 1, paints.end());
-  std::printf("effEditOpen, later (median):   %8.3f ms (first idle, which paints: %.3f ms)\n", median(laterOpens) * 1e3,
-              median(laterPaints) * 1e3);
+  std::printf("%dx effEditOpen, later (median):%8.3f ms (first idle, which paints: %.3f ms)\n", scale,
+              median(laterOpens) * 1e3, median(laterPaints) * 1e3);
 
   // Idle when nothing changed, at a host's 20 ms rhythm.
   for (int i = 0; i < 10; ++i) host.dispatch(effEditIdle);
@@ -86,8 +129,8 @@ void run(Display* display) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   const double idleCpu = (cpuSeconds() - cpu0) / kIdles;
-  std::printf("idle, nothing changed:         %8.1f us CPU per call (%.1f us wall), %.3f %% of a core at 20 ms\n",
-              idleCpu * 1e6, busy / kIdles * 1e6, idleCpu / 0.020 * 100);
+  std::printf("%dx idle, nothing changed:      %8.1f us CPU per call (%.1f us wall), %.3f %% of a core at 20 ms\n",
+              scale, idleCpu * 1e6, busy / kIdles * 1e6, idleCpu / 0.020 * 100);
 
   // A full repaint: a value from the host, shown by the next idle call (tick, draw and swap).
   std::vector<double> repaint, repaintCpu;
@@ -100,7 +143,7 @@ void run(Display* display) {
     repaintCpu.push_back(cpuSeconds() - c0);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  std::printf("full repaint (median):         %8.3f ms wall, %.3f ms CPU\n", median(repaint) * 1e3,
+  std::printf("%dx full repaint (median):      %8.3f ms wall, %.3f ms CPU\n", scale, median(repaint) * 1e3,
               median(repaintCpu) * 1e3);
   host.dispatch(effEditClose);
 
@@ -112,7 +155,8 @@ void run(Display* display) {
     host.dispatch(effEditClose);
     if (i == 100) after100 = residentKb();
   }
-  std::printf("resident memory, open/close:   %8ld kB after 100 cycles, %ld kB after 1000\n", after100, residentKb());
+  std::printf("%dx resident memory, open/close:%8ld kB after 100 cycles, %ld kB after 1000\n", scale, after100,
+              residentKb());
   XDestroyWindow(display, window);
   XSync(display, False);
 }
@@ -126,10 +170,15 @@ int main() {
     return 1;
   }
   try {
-    run(display);
+    for (int scale : {1, 2}) {
+      setDesktopDpi(display, 96 * scale);
+      run(display, scale);
+      textureMemory(display, scale);
+    }
   } catch (const Host::LoadError& error) {
     std::fprintf(stderr, "editor_bench: %s\n", error.what());
   }
+  XDeleteProperty(display, DefaultRootWindow(display), XA_RESOURCE_MANAGER);
   XCloseDisplay(display);
   return 0;
 }

@@ -29,9 +29,9 @@ using LatticeTest::fakeMove;
 constexpr int kCutoffX = 86;  // the cutoff knob's left edge on the panel
 
 struct Editor {
-  explicit Editor(XDisplay* display, int x, int y) : display(display), x(x), y(y) {
+  explicit Editor(XDisplay* display, int x, int y, int width = 560, int height = 110) : display(display), x(x), y(y) {
     host.start(44100.0f, 256);
-    window = makeHostWindow(display, x, y, 560, 110);
+    window = makeHostWindow(display, x, y, width, height);
   }
   ~Editor() {
     host.dispatch(effEditClose);
@@ -45,11 +45,14 @@ struct Editor {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
   }
-  std::vector<uint32_t> knobBody(int knobX) { return screenRect(display, x + knobX + 20, y + 23 + 16, 40, 40); }
-  // The share of the knob's opaque pixels that do not show the frame of value.
-  double wrongPixels(int knobX, float value, uint32_t tint = 0xE0) {
+  // The knob body on the screen; at scale 2 twice as large, from the panel's doubled position.
+  std::vector<uint32_t> knobBody(int knobX, int scale = 1) {
+    return screenRect(display, x + scale * (knobX + 20), y + scale * (23 + 16), 40 * scale, 40 * scale);
+  }
+  // The share of the knob's opaque pixels that do not show the frame of value (of the 2x strip at scale 2).
+  double wrongPixels(int knobX, float value, uint32_t tint = 0xE0, int scale = 1) {
     int opaque = 0;
-    const int wrong = knobMismatches(knobBody(knobX), value, tint, opaque);
+    const int wrong = knobMismatches(knobBody(knobX, scale), value, tint, opaque, scale);
     return opaque ? double(wrong) / opaque : 1.0;
   }
 
@@ -119,6 +122,60 @@ TEST_F(EditorInHost, PanelShowsTheKnobFrameOfAValueFromTheHostWithinTwoIdleCalls
     EXPECT_LT(right, 0.02) << value;
     EXPECT_GT(wrong, right + 0.03) << value;
   }
+}
+
+TEST_F(EditorInHost, AtXftDpi192ThePanelOpensAtTwiceTheSizeShowingThe2xFramesAndFourHundredUnitsDragTheRange) {
+  ServerResources desktop(display, "Xft.antialias:\t1\nXft.dpi:\t192\n");
+  Editor editor(display, 50, 60, 1120, 220);
+  ERect* rect = nullptr;
+  ASSERT_EQ(editor.host.dispatch(effEditGetRect, 0, 0, &rect), 1);
+  ASSERT_NE(rect, nullptr);
+  EXPECT_EQ(rect->right - rect->left, 1120);
+  EXPECT_EQ(rect->bottom - rect->top, 220);
+  editor.open();
+  editor.idle(3);
+  // The editor's own window inside the host's has that size.
+  int width = 0, height = 0;
+  ASSERT_TRUE(onlyChildSize(display, editor.window, width, height));
+  EXPECT_EQ(width, 1120);
+  EXPECT_EQ(height, 220);
+  constexpr int kKnobs[6][2] = {{8, 1}, {86, 2}, {156, 3}, {242, 5}, {312, 4}, {390, 6}};
+  for (float value : {0.0f, 0.3f, 0.5f, 0.77f, 1.0f}) {
+    for (int i = 0; i < 6; ++i) editor.host.setParameter(kKnobs[i][1], i % 2 ? value : 1 - value);
+    editor.idle(2);
+    for (const auto& knob : kKnobs) {
+      const float shown = editor.host.getParameter(knob[1]);
+      const float other = shown < 0.5f ? shown + 0.4f : shown - 0.4f;
+      const double right = editor.wrongPixels(knob[0], shown, 0xE0, 2);
+      EXPECT_LT(right, 0.02) << "knob at " << knob[0] << ", value " << shown;
+      EXPECT_GT(editor.wrongPixels(knob[0], other, 0xE0, 2), right + 0.03);
+    }
+  }
+  // From the top of the range down: 400 pixels (200 units) take half of it, 800 pixels all of it.
+  editor.host.setParameter(2, 1.0f);
+  editor.idle(2);
+  const int cx = 50 + 2 * (kCutoffX + 40), cy = 60 + 2 * 63;
+  fakeMove(display, cx, cy);
+  editor.idle();
+  fakeButton(display, 1, true);
+  editor.idle();
+  for (int step = 1; step <= 20; ++step) {
+    fakeMove(display, cx, cy + 20 * step);
+    editor.idle();
+  }
+  EXPECT_NEAR(editor.host.getParameter(2), 0.5f, 1.0f / 400 + 1.0f / 64000);
+  for (int step = 21; step <= 40; ++step) {
+    fakeMove(display, cx, cy + 20 * step);
+    editor.idle();
+  }
+  fakeButton(display, 1, false);
+  editor.idle(2);
+  EXPECT_EQ(editor.host.getParameter(2), 0.0f);
+  EXPECT_EQ(editor.host.beginEditCalls, 1);
+  EXPECT_EQ(editor.host.endEditCalls, 1);
+  fakeMove(display, 1200, 1000);
+  editor.idle(2);
+  EXPECT_LT(editor.wrongPixels(kCutoffX, 0.0f, 0xE0, 2), 0.02);
 }
 
 TEST_F(EditorInHost, DragWheelAndDoubleClickReachTheHostAsOneGestureEach) {
@@ -212,6 +269,76 @@ TEST_F(EditorInHost, FrameMenuOpensFromTheCornerWithAnyButton) {
     EXPECT_EQ(popup[1], 60 + 110) << button;
   }
   EXPECT_EQ(editor.host.beginEditCalls, 0);
+}
+
+TEST_F(EditorInHost, ASizeFromTheCornerMenusSubmenuIsKeptAndAHostThatCannotResizeGetsItAtTheNextOpen) {
+  // The person's choice is written beside the defaults: a folder of this test's own.
+  const std::string config = ::testing::TempDir() + "koralin-size-" + std::to_string(getpid());
+  std::filesystem::remove_all(config);
+  const char* before = std::getenv("XDG_CONFIG_HOME");
+  const std::string previous = before ? before : "";
+  setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  {
+    Editor editor(display, 50, 60);
+    editor.open();
+    editor.idle(3);
+    fakeMove(display, 50 + 550, 60 + 100);
+    editor.idle();
+    fakeButton(display, 3, true);
+    std::array<int, 4> first{-1, -1, -1, -1}, side{-1, -1, -1, -1};
+    std::atomic<bool> done{false};
+    std::thread helper([&] {
+      XDisplay* own = LatticeTest::openTestDisplay();
+      for (int i = 0; i < 400 && !LatticeTest::findPopup(own, first[0], first[1], first[2], first[3]); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      // Up from nothing lights the last item, "Size"; Right opens its menu with "100 %" lit; Down, Return.
+      for (const char* key : {"Up", "Right", "Down", "Return"}) {
+        LatticeTest::fakeTap(own, key);
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        if (std::string(key) == "Right") LatticeTest::findPopup(own, side[0], side[1], side[2], side[3]);
+      }
+      int x, y, w, h;
+      for (int i = 0; i < 100 && LatticeTest::findPopup(own, x, y, w, h); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      if (LatticeTest::findPopup(own, x, y, w, h)) {
+        ADD_FAILURE() << "the menus did not close";
+        fakeMove(own, 1270, 1010);
+        fakeClick(own, 1);
+      }
+      LatticeTest::closeTestDisplay(own);
+      done = true;
+    });
+    for (int i = 0; i < 600 && !done; ++i) editor.idle();
+    helper.join();
+    fakeButton(display, 3, false);
+    editor.idle(3);
+    // The size menu stood beside the corner menu, at the height of its last item.
+    EXPECT_GE(side[0], first[0] + first[2] - 4);
+    EXPECT_GT(side[1], first[1]);
+    EXPECT_LT(side[1], first[1] + first[3]);
+    std::ifstream kept(config + "/Quillmarsh/Koralin.editor");
+    std::string text((std::istreambuf_iterator<char>(kept)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "size 150\n");
+    // This host cannot resize an open editor: the window stays as it was until the editor opens again.
+    int width = 0, height = 0;
+    ASSERT_TRUE(onlyChildSize(display, editor.window, width, height));
+    EXPECT_EQ(width, 560);
+    editor.host.dispatch(effEditClose);
+    ERect* rect = nullptr;
+    editor.host.dispatch(effEditGetRect, 0, 0, &rect);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->right - rect->left, 840);
+    EXPECT_EQ(rect->bottom - rect->top, 165);
+    editor.open();
+    editor.idle(3);
+    ASSERT_TRUE(onlyChildSize(display, editor.window, width, height));
+    EXPECT_EQ(width, 840);
+    EXPECT_EQ(height, 165);
+  }
+  if (before) setenv("XDG_CONFIG_HOME", previous.c_str(), 1);
+  else unsetenv("XDG_CONFIG_HOME");
+  std::filesystem::remove_all(config);
 }
 
 TEST_F(EditorInHost, TwoEditorsOnAThreadOfTheirOwnShowTheirOwnValuesAndOneOutlivesTheOther) {

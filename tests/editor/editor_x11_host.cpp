@@ -4,9 +4,11 @@
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <dlfcn.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "film_strip_check.h"
@@ -65,6 +67,18 @@ void destroyHostWindow(XDisplay* display, unsigned long window) {
   XSync(display, False);
 }
 
+bool onlyChildSize(XDisplay* display, unsigned long window, int& width, int& height) {
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned count = 0;
+  if (!XQueryTree(display, Window(window), &root, &parent, &children, &count)) return false;
+  XWindowAttributes attributes{};
+  const bool one = count == 1 && XGetWindowAttributes(display, children[0], &attributes);
+  if (children) XFree(children);
+  width = attributes.width;
+  height = attributes.height;
+  return one;
+}
+
 std::vector<uint32_t> screenRect(XDisplay* display, int x, int y, int width, int height) {
   std::vector<uint32_t> pixels;
   XSync(display, False);
@@ -77,8 +91,33 @@ std::vector<uint32_t> screenRect(XDisplay* display, int x, int y, int width, int
   return pixels;
 }
 
-int knobMismatches(const std::vector<uint32_t>& body, float value, uint32_t tint, int& opaque) {
-  return StripCheck::knobMismatches(body, 40, 0, 0, value, tint, opaque);
+int knobMismatches(const std::vector<uint32_t>& body, float value, uint32_t tint, int& opaque, int art) {
+  return StripCheck::knobMismatches(body, size_t(40 * art), 0, 0, value, tint, opaque, art);
+}
+
+ServerResources::ServerResources(XDisplay* display, const char* resources) : display(display) {
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(display, DefaultRootWindow(display), XA_RESOURCE_MANAGER, 0, 1 << 20, False, XA_STRING, &type,
+                         &format, &count, &after, &data) == Success &&
+      data && format == 8) {
+    had = true;
+    previous.assign(data, data + count);
+  }
+  if (data) XFree(data);
+  XChangeProperty(display, DefaultRootWindow(display), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(resources), int(std::strlen(resources)));
+  XSync(display, False);
+}
+
+ServerResources::~ServerResources() {
+  if (had)
+    XChangeProperty(display, DefaultRootWindow(display), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                    previous.data(), int(previous.size()));
+  else XDeleteProperty(display, DefaultRootWindow(display), XA_RESOURCE_MANAGER);
+  XSync(display, False);
 }
 
 }  // namespace EditorTest

@@ -1,11 +1,15 @@
-// Preview tool: loads the plug-in as a host does, opens its editor in an X11 window, and saves what it shows.
+// Preview tool: loads the plug-in as a host does, opens its editor in an X11 window, and saves what it shows;
+// with --dpi N first, the desktop's Xft.dpi is N meanwhile (192 shows the panel at twice the size).
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <png.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -89,9 +93,27 @@ int run(Display* display, const char* modulePath, const char* output) {
   return 0;
 }
 
+// Sets Xft.dpi in the server's resource database, as a desktop does; 0 takes the database away.
+void setDesktopDpi(Display* display, int dpi) {
+  if (dpi <= 0) {
+    XDeleteProperty(display, DefaultRootWindow(display), XA_RESOURCE_MANAGER);
+  } else {
+    const std::string text = "Xft.dpi:\t" + std::to_string(dpi) + "\n";
+    XChangeProperty(display, DefaultRootWindow(display), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(text.data()), int(text.size()));
+  }
+  XSync(display, False);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  int dpi = 0;
+  if (argc > 2 && std::strcmp(argv[1], "--dpi") == 0) {
+    dpi = std::atoi(argv[2]);
+    argc -= 2;
+    argv += 2;
+  }
   const char* output = argc > 1 ? argv[1] : "preview.png";
   const char* modulePath = argc > 2 ? argv[2] : KORALIN_MODULE;
   Display* display = XOpenDisplay(nullptr);
@@ -99,12 +121,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "koralin_preview: no X display (set DISPLAY, or run it under xvfb-run)\n");
     return 1;
   }
+  if (dpi > 0) setDesktopDpi(display, dpi);
   int result = 1;
   try {
     result = run(display, modulePath, output);
   } catch (const Host::LoadError& error) {
     std::fprintf(stderr, "koralin_preview: %s\n", error.what());
   }
+  if (dpi > 0) setDesktopDpi(display, 0);
   XCloseDisplay(display);
   return result;
 }

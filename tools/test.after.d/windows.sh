@@ -108,7 +108,8 @@ linux_reference() {
   probe_dir="$(mktemp -d /tmp/koralin-probe.XXXXXX)"
   build/release/koralin_probe render build/release/Koralin.so "$probe_dir/linux.raw" >/dev/null
   build/release/tools/preview/koralin_preview "$probe_dir/linux-panel.png" build/release/Koralin.so >/dev/null
-  export KORALIN_LINUX_PANEL="$probe_dir/linux-panel.png"
+  build/release/tools/preview/koralin_preview --dpi 192 "$probe_dir/linux-panel-2x.png" build/release/Koralin.so >/dev/null
+  export KORALIN_LINUX_PANEL="$probe_dir/linux-panel.png" KORALIN_LINUX_PANEL_2X="$probe_dir/linux-panel-2x.png"
 }
 
 # run_preset PRESET LOADER: builds the preset and runs its suite through LOADER, or with LOADER "none" only checks the
