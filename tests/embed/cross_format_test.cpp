@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <random>
+#include <string>
 #include <thread>
 
 #include "tests/embed/embed_rig.h"
@@ -91,6 +93,35 @@ TEST(CrossFormat, CarelessHostAndASecondInstanceOnAnotherThread) {
   EXPECT_GT(peak(module), 0.05f);
   EXPECT_EQ(Rig::difference(module, embedded), "");
   EXPECT_EQ(Rig::difference(Rig::renderModule(song), otherRender), "") << "the instance on the other thread";
+}
+
+TEST(EditorScale, TheBindingsHostScaleSizesTheEditorBeforeItOpensInQuartersFromOneToTwo) {
+  // The desktop says nothing here: no display, no GDK_SCALE (both put back however the test ends).
+  struct Unset {
+    const char* name;
+    bool had;
+    std::string value;
+    explicit Unset(const char* n) : name(n), had(std::getenv(n) != nullptr), value(had ? std::getenv(n) : "") {
+      unsetenv(name);
+    }
+    ~Unset() {
+      if (had) setenv(name, value.c_str(), 1);
+    }
+  } display("DISPLAY"), gdkScale("GDK_SCALE");
+  std::unique_ptr<Embed::Instance> instance = Rig::makeInstance();
+  ASSERT_TRUE(instance && instance->hasEditor());
+  int32_t width = 0, height = 0;
+  const struct {
+    double scale;
+    int32_t width, height;
+  } sizes[] = {{0, 560, 110},   {1.5, 840, 165}, {2, 1120, 220},  {1.75, 980, 192},
+               {1.3, 700, 137}, {3, 1120, 220},  {0.5, 560, 110}, {1, 560, 110}};
+  for (const auto& size : sizes) {
+    EXPECT_TRUE(instance->setEditorScale(size.scale));
+    ASSERT_TRUE(instance->editorSize(width, height));
+    EXPECT_EQ(width, size.width) << size.scale;
+    EXPECT_EQ(height, size.height) << size.scale;
+  }
 }
 
 }  // namespace
