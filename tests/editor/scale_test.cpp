@@ -214,8 +214,11 @@ TEST_F(Scaled, ASizeFromTheMenuIsKeptBesideTheDefaultsAndTakenWhereTheHostLetsTh
   lastMenuBackend->menus.clear();
   root->onMouseDown(839, 164, Lattice::kButtonLeft, 0);
   ASSERT_EQ(lastMenuBackend->menus.size(), 1u);
-  for (const MenuItem& item : lastMenuBackend->menus[0].items)
-    if (item.text.rfind("Size>", 0) == 0) EXPECT_EQ(item.checked, item.text == "Size>150 %") << item.text;
+  for (const MenuItem& item : lastMenuBackend->menus[0].items) {
+    if (item.text.rfind("Size>", 0) == 0) {
+      EXPECT_EQ(item.checked, item.text == "Size>150 %") << item.text;
+    }
+  }
   // The person's choice stands over the host's scale; another instance opens at it too.
   EXPECT_EQ(hostScale(1.25f), 1);
   EXPECT_EQ(root->scale(), 1.5f);
