@@ -26,14 +26,19 @@ void grabProgramKeys(Display* display, Window window) {
   XSetErrorHandler(previous);
 }
 
-// A fixed size, the class the desktop file names, our process id: what a window manager reads before mapping.
-void setHints(Display* display, Window window, int width, int height) {
+// The window's fixed size, for the window manager.
+void setSizeHints(Display* display, Window window, int width, int height) {
   XSizeHints* size = XAllocSizeHints();
   size->flags = PMinSize | PMaxSize;
   size->min_width = size->max_width = width;
   size->min_height = size->max_height = height;
   XSetWMNormalHints(display, window, size);
   XFree(size);
+}
+
+// A fixed size, the class the desktop file names, our process id: what a window manager reads before mapping.
+void setHints(Display* display, Window window, int width, int height) {
+  setSizeHints(display, window, width, height);
   XClassHint* names = XAllocClassHint();
   names->res_name = const_cast<char*>("koralin");
   names->res_class = const_cast<char*>("Koralin");
@@ -66,12 +71,23 @@ bool EditorWindow::open(std::string& reason) {
   XSetWMProtocols(d, window_, &deleteAtom, 1);
   XSelectInput(d, window_, StructureNotifyMask);
   grabProgramKeys(d, window_);
+  instance_.setListener(this);
+  return true;
+}
+
+// The fixed size the window manager is told goes first, or it would hold the window at the old one.
+bool EditorWindow::editorResized(int32_t width, int32_t height) {
+  if (!display_ || width <= 0 || height <= 0) return false;
+  setSizeHints(display_, window_, width, height);
+  XResizeWindow(display_, window_, (unsigned)width, (unsigned)height);
+  XFlush(display_);
   return true;
 }
 
 void EditorWindow::close() {
   if (!display_) return;
   hide();
+  instance_.setListener(nullptr);
   XDestroyWindow(display_, window_);
   XCloseDisplay(display_);
   display_ = nullptr;

@@ -1,7 +1,8 @@
 // EditorWindow: the instrument's editor in a top-level X11 window of its own, titled with the current program.
 // Page Down and Page Up step through the programs (grabbed on the window, so they reach us while the editor's panel
-// has the keyboard); the window manager's close button asks koralin to end. Main thread only: the window is the
-// instance's editor side, and the editor does its work in idle().
+// has the keyboard); the window manager's close button asks koralin to end. When the person picks another size in
+// the panel's menu the window takes it. Main thread only: the window is the instance's editor side and its listener,
+// and the editor does its work (and calls the listener) in idle().
 #pragma once
 
 #include <string>
@@ -12,7 +13,7 @@ struct _XDisplay;
 
 namespace Standalone {
 
-class EditorWindow {
+class EditorWindow final : public Embed::Listener {
  public:
   explicit EditorWindow(Embed::Instance& instance) : instance_(instance) {}
   ~EditorWindow() { close(); }
@@ -35,6 +36,13 @@ class EditorWindow {
   };
   // Handles what arrived for the window, then lets the editor do its work (events, timer, painting).
   Input idle();
+
+  // The listener: only a new size matters to a window of our own (values and programs are read when needed).
+  void automated(int32_t, float) override {}
+  void editBegun(int32_t) override {}
+  void editEnded(int32_t) override {}
+  bool editorResized(int32_t width, int32_t height) override;
+  void displayChanged() override {}
 
  private:
   Embed::Instance& instance_;
