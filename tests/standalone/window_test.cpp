@@ -1,6 +1,7 @@
 // koralin's window under the test display, with real input through XTest: it opens titled with the program and
-// shows the panel, a drag on the cutoff knob changes what the probe records, Page Down steps to the next program,
-// and the window manager's close button ends koralin with its state saved.
+// shows the panel, a drag on the cutoff knob changes what the probe records, Page Down steps to the next program, a
+// size from the panel's menu resizes the window, and the window manager's close button ends koralin with its state
+// saved.
 #include <gtest/gtest.h>  // before Xlib, whose None and Bool macros would spoil it
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -129,6 +130,25 @@ TEST(StandaloneWindow, ShowsThePanelTakesAKnobDragStepsProgramsAndEndsWhenClosed
   EXPECT_NE(koralin.waitForLine("program 8 \"Bright Staccato\""), "");
   settle();
   EXPECT_EQ(titleOf(d, window), "Koralin - Bright Staccato");
+
+  // "150 %" from the corner menu's Size submenu (Up lights its last item, "Size"; Right opens it with "100 %" lit):
+  // the window takes the panel's new size at once.
+  XTestFakeMotionEvent(d, -1, x + 550, y + 100, CurrentTime);
+  XTestFakeButtonEvent(d, 3, True, CurrentTime);
+  XSync(d, False);
+  settle();
+  for (KeySym key : {XK_Up, XK_Right, XK_Down, XK_Return}) {
+    const KeyCode code = XKeysymToKeycode(d, key);
+    XTestFakeKeyEvent(d, code, True, CurrentTime);
+    XTestFakeKeyEvent(d, code, False, CurrentTime);
+    XSync(d, False);
+    settle();
+  }
+  XTestFakeButtonEvent(d, 3, False, CurrentTime);
+  XWindowAttributes shape{};
+  for (int i = 0; i < 40 && XGetWindowAttributes(d, window, &shape) && shape.width != 840; ++i) settle();
+  EXPECT_EQ(shape.width, 840);
+  EXPECT_EQ(shape.height, 165);
 
   // The window manager's close button.
   XEvent close{};
