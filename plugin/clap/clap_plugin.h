@@ -64,6 +64,7 @@ class Plugin final : public Embed::Listener {
   // clap.gui, clap.timer-support (gui.cpp).
   bool guiCreate();
   void guiDestroy();
+  bool guiSetScale(double scale);
   bool guiSetParent(const clap_window_t& window);
   bool guiSize(uint32_t& width, uint32_t& height) const;
   void onTimer(clap_id timer);

@@ -1,8 +1,10 @@
-// The CLAP plug-in's editor: the 560 x 110 panel embedded in the host's window (never floating, never resized, at
-// 1x), and its idle from the host's timer or, for a host without one, from our own fallback.
+// The CLAP plug-in's editor: the 560 x 110 panel embedded in the host's window (never floating, never resized by
+// the host, drawn at the host's scale when it gives one the panel has), and its idle from the host's timer or, for a
+// host without one, from our own fallback.
 #include "plugin/clap/gui.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstring>
 
 #include "plugin/clap/clap_plugin.h"
@@ -25,7 +27,7 @@ bool CLAPCALL guiCreate(const clap_plugin_t* plugin, const char* api, bool float
   return ourApi(api, floating) && self(plugin).guiCreate();
 }
 void CLAPCALL guiDestroy(const clap_plugin_t* plugin) { self(plugin).guiDestroy(); }
-bool CLAPCALL guiSetScale(const clap_plugin_t*, double) { return false; }  // the panel is drawn at 1x
+bool CLAPCALL guiSetScale(const clap_plugin_t* plugin, double scale) { return self(plugin).guiSetScale(scale); }
 bool CLAPCALL guiGetSize(const clap_plugin_t* plugin, uint32_t* width, uint32_t* height) {
   return width && height && self(plugin).guiSize(*width, *height);
 }
@@ -66,7 +68,18 @@ void Plugin::guiDestroy() {
   timer_ = CLAP_INVALID_ID;
   stopIdleFallback();
   instance_->closeEditor();
+  instance_->setEditorScale(0);  // the next create starts from the desktop's scale until the host gives its own
   guiCreated_ = false;
+}
+
+// The panel is drawn in quarter steps from 1 to 2. A host's scale on one of them is taken (before the editor opens,
+// or while it is open: then the editor asks the host for its new size); any other scale is not the host's to draw
+// at, so the editor goes by the desktop's, as if the host had given none, and the host hears false.
+bool Plugin::guiSetScale(double scale) {
+  if (!guiCreated_) return false;
+  const double quarters = std::isfinite(scale) ? std::round(scale * 4.0) : 0.0;
+  const bool onStep = quarters >= 4.0 && quarters <= 8.0 && std::abs(scale * 4.0 - quarters) < 1e-5;
+  return instance_->setEditorScale(onStep ? quarters / 4.0 : 0.0) && onStep;
 }
 
 bool Plugin::guiSize(uint32_t& width, uint32_t& height) const {

@@ -1,6 +1,7 @@
 // Koralin.clap's editor embedded in a host's X11 window under the test display: what clap.gui answers, the idle
 // from the host's timer or from the fallback's main-thread callbacks, and a real drag on a knob reaching the host as
-// gesture begin, values and gesture end from flush (inactive) or process (active), with the flush asked for.
+// gesture begin, values and gesture end from flush (inactive) or process (active), with the flush asked for; and the
+// host's scale sizing the panel before it opens.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -74,7 +75,6 @@ TEST_F(ClapEditor, DragOnAKnobBecomesOneGestureForTheHost) {
     EXPECT_EQ(w, 560u);
     EXPECT_EQ(h, 110u);
     EXPECT_FALSE(gui->can_resize(plugin));
-    EXPECT_FALSE(gui->set_scale(plugin, 2.0));
     EXPECT_TRUE(gui->set_size(plugin, 560, 110));
     EXPECT_FALSE(gui->set_size(plugin, 600, 110));
 
@@ -142,6 +142,41 @@ TEST_F(ClapEditor, DragOnAKnobBecomesOneGestureForTheHost) {
     EditorTest::destroyHostWindow(display, window);
     for (const std::string& v : host.violations()) ADD_FAILURE() << "thread rule broken: " << v;
   }
+}
+
+// The host's scale, given after create and before set_parent, sizes what get_size answers and the window that opens
+// in the host's; one instance, its editor created and destroyed for each scale as a host does.
+TEST_F(ClapEditor, HostScaleSizesThePanelBeforeItOpens) {
+  Module module(modulePath());
+  TestHost host;
+  Plugin p(module, host);
+  ASSERT_TRUE(p);
+  auto* gui = p.extension<clap_plugin_gui_t>(CLAP_EXT_GUI);
+  ASSERT_TRUE(gui);
+  const clap_plugin_t* plugin = p.plugin();
+  for (double scale : {1.5, 2.0, 1.0}) {
+    SCOPED_TRACE(scale);
+    const auto width = uint32_t(560 * scale), height = uint32_t(110 * scale);
+    ASSERT_TRUE(gui->create(plugin, CLAP_WINDOW_API_X11, false));
+    EXPECT_TRUE(gui->set_scale(plugin, scale));
+    uint32_t w = 0, h = 0;
+    ASSERT_TRUE(gui->get_size(plugin, &w, &h));
+    EXPECT_EQ(w, width);
+    EXPECT_EQ(h, height);
+    EXPECT_TRUE(gui->set_size(plugin, width, height));
+    const unsigned long window = EditorTest::makeHostWindow(display, kX, kY, int(width), int(height));
+    clap_window_t parent{CLAP_WINDOW_API_X11, {}};
+    parent.x11 = window;
+    ASSERT_TRUE(gui->set_parent(plugin, &parent));
+    int shownWidth = 0, shownHeight = 0;
+    EXPECT_TRUE(EditorTest::onlyChildSize(display, window, shownWidth, shownHeight));
+    EXPECT_EQ(shownWidth, int(width));
+    EXPECT_EQ(shownHeight, int(height));
+    gui->destroy(plugin);
+    EditorTest::destroyHostWindow(display, window);
+  }
+  EXPECT_EQ(host.resizeRequests, 0) << "the scale came before the editor opened";
+  for (const std::string& v : host.violations()) ADD_FAILURE() << "thread rule broken: " << v;
 }
 
 }  // namespace
