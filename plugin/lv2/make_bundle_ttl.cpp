@@ -120,7 +120,7 @@ void writePlugin(std::ostream& out) {
   describePorts(out);
   out << "\n<" << KoralinLv2::kUiUri << ">\n\ta ui:X11UI ;\n"
       << "\tlv2:requiredFeature urid:map , ui:idleInterface , <http://lv2plug.in/ns/ext/instance-access> ;\n"
-      << "\tlv2:optionalFeature ui:resize , ui:touch , ui:noUserResize ;\n"
+      << "\tlv2:optionalFeature opts:options , ui:resize , ui:touch , ui:noUserResize ;\n"
       << "\tlv2:extensionData ui:idleInterface , opts:interface ;\n"
       << "\topts:supportedOption ui:scaleFactor .\n";
 }

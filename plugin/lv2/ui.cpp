@@ -1,12 +1,13 @@
 // Koralin's LV2 editor: the panel opened as a child of ui:parent, driven by the host's idle calls, its knob
-// gestures written to the host as port values inside touch.
+// gestures written to the host as port values inside touch, drawn at the host's ui:scaleFactor when it gives one the
+// panel has (in the options at instantiate, or later through the options interface).
 //
-// Threads. Every call here comes on the host's UI thread: instantiate, idle, port_event, cleanup. The panel
-// handles its window only inside idle (and while it opens and closes), so its gestures come back on this thread,
-// inside one of those calls; the layer's listener callbacks from anywhere else (a state restored on another
-// thread, the instrument's own loads) are not gestures and are not written to the host. The plug-in's
-// Plugin::setEditing crosses to run as an atomic. Values the host sets reach the instrument in run, and the
-// panel shows them at its next poll (within two idle calls).
+// Threads. Every call here comes on the host's UI thread: instantiate, idle, port_event, cleanup, and the options'
+// get and set. The panel handles its window only inside idle (and while it opens and closes, or takes a new scale
+// in set), so its gestures come back on this thread, inside one of those calls; the layer's listener callbacks from
+// anywhere else (a state restored on another thread, the instrument's own loads) are not gestures and are not
+// written to the host. The plug-in's Plugin::setEditing crosses to run as an atomic. Values the host sets reach the
+// instrument in run, and the panel shows them at its next poll (within two idle calls).
 #include "plugin/lv2/ui.h"
 
 #include <X11/Xlib.h>
@@ -16,6 +17,7 @@
 #include <lv2/urid/urid.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -51,9 +53,30 @@ class Editor final : public Embed::Listener {
     auto* map = static_cast<const LV2_URID_Map*>(feature(features, LV2_URID__map));
     scaleKey_ = map->map(map->handle, LV2_UI__scaleFactor);
     floatType_ = map->map(map->handle, LV2_ATOM__Float);
+    auto* options = static_cast<const LV2_Options_Option*>(feature(features, LV2_OPTIONS__options));
+    for (const LV2_Options_Option* o = options; o && o->key; ++o)
+      if (isScale(*o)) takeScale(*static_cast<const float*>(o->value));
   }
   LV2_URID scaleKey() const { return scaleKey_; }
   LV2_URID floatType() const { return floatType_; }
+  bool isScale(const LV2_Options_Option& o) const {
+    return o.key == scaleKey_ && o.type == floatType_ && o.size == sizeof(float) && o.value;
+  }
+
+  // The host's ui:scaleFactor. The panel is drawn in quarter steps from 1 to 2: a factor on one of them is taken
+  // (before the panel opens, or while it is open: then the panel asks for its new size through editorResized); any
+  // other is not the host's to draw at, so the panel goes by the desktop's scale, as without one. True when taken.
+  bool takeScale(float scale) {
+    const float quarters = std::isfinite(scale) ? std::round(scale * 4.0f) : 0.0f;
+    const bool onStep = quarters >= 4.0f && quarters <= 8.0f && std::abs(scale * 4.0f - quarters) < 1e-4f;
+    return plugin_.instance().setEditorScale(onStep ? quarters / 4.0 : 0.0) && onStep;
+  }
+  // The scale the panel is drawn at (the host's, the person's or the desktop's), read from its size.
+  const float* drawnScale() {
+    int32_t width = 0, height = 0;
+    drawn_ = plugin_.instance().editorSize(width, height) && width > 0 ? float(width) / kPanelWidth : 1.0f;
+    return &drawn_;
+  }
 
   // Opens the panel in parent; its window, or 0 when it did not open.
   Window open(Window parent) {
@@ -79,6 +102,7 @@ class Editor final : public Embed::Listener {
       plugin_.instance().closeEditor();
     }
     plugin_.instance().setListener(nullptr);
+    plugin_.instance().setEditorScale(0);  // the next editor starts without a host's scale until its host gives one
     for (int32_t i = 0; i < KoralinParams::kCount; ++i) plugin_.setEditing(i, false);
     if (display_) XCloseDisplay(display_);
   }
@@ -131,6 +155,8 @@ class Editor final : public Embed::Listener {
   int depth_ = 0;  // calls of ours into the panel under way (this thread only)
   Display* display_ = nullptr;
   LV2_URID scaleKey_ = 0, floatType_ = 0;
+  float drawn_ = 1.0f;                         // the value get answers points here
+  static constexpr int32_t kPanelWidth = 560;  // the panel's width at scale 1
 };
 
 Editor* self(LV2UI_Handle handle) { return static_cast<Editor*>(handle); }
@@ -160,9 +186,8 @@ int idle(LV2UI_Handle handle) {
   return 0;
 }
 
-// ui:scaleFactor, answered at 1: the panel is drawn at its own size. Another factor is refused.
-constexpr float kScale = 1.0f;
-
+// ui:scaleFactor: get answers the scale the panel is drawn at; set takes the host's factor (see takeScale), and
+// one the panel cannot draw at is answered LV2_OPTIONS_ERR_BAD_VALUE.
 uint32_t getOptions(LV2UI_Handle handle, LV2_Options_Option* options) {
   uint32_t status = LV2_OPTIONS_SUCCESS;
   for (LV2_Options_Option* o = options; o && o->key; ++o) {
@@ -172,7 +197,7 @@ uint32_t getOptions(LV2UI_Handle handle, LV2_Options_Option* options) {
     }
     o->size = sizeof(float);
     o->type = self(handle)->floatType();
-    o->value = &kScale;
+    o->value = self(handle)->drawnScale();
   }
   return status;
 }
@@ -181,8 +206,7 @@ uint32_t setOptions(LV2UI_Handle handle, const LV2_Options_Option* options) {
   uint32_t status = LV2_OPTIONS_SUCCESS;
   for (const LV2_Options_Option* o = options; o && o->key; ++o) {
     if (o->key != self(handle)->scaleKey()) status |= LV2_OPTIONS_ERR_UNKNOWN;
-    else if (o->type != self(handle)->floatType() || o->size != sizeof(float) ||
-             *static_cast<const float*>(o->value) != kScale)
+    else if (!self(handle)->isScale(*o) || !self(handle)->takeScale(*static_cast<const float*>(o->value)))
       status |= LV2_OPTIONS_ERR_BAD_VALUE;
   }
   return status;

@@ -1,7 +1,8 @@
 // Koralin.lv2's editor in a real X11 window, found through lilv and opened as a host opens an X11 UI: a child of
 // ui:parent with instance-access, its size told through ui:resize, driven by idle calls while the instance runs.
 // Host values show on the panel within two idle calls; a drag reaches the host as port writes inside touch, and
-// run does not take the knob back while it moves; hosts without touch or instance-access.
+// run does not take the knob back while it moves; the host's ui:scaleFactor; hosts without touch or
+// instance-access.
 #include <gtest/gtest.h>
 #include <X11/Xlib.h>
 #include <dlfcn.h>
@@ -52,8 +53,9 @@ struct Call {
 
 // The host's side of one editor: its window, the features it gives, and what the editor told it.
 struct UiHost {
-  UiHost(EditorTest::XDisplay* display, Lv2Test::Instance& lv2, bool touch, bool instanceAccess)
-      : display(display), lv2(lv2) {
+  // scale, when not 0, is given as ui:scaleFactor in the options.
+  UiHost(EditorTest::XDisplay* display, Lv2Test::Instance& lv2, bool touch, bool instanceAccess, float scale = 0)
+      : display(display), lv2(lv2), scale(scale) {
     window = EditorTest::makeHostWindow(display, kLeft, kTop, 560, 110);
     resize = {this, [](LV2UI_Feature_Handle h, int w, int ht) {
                 static_cast<UiHost*>(h)->resized = {w, ht};
@@ -67,6 +69,15 @@ struct UiHost {
                 {LV2_UI__resize, &resize}};
     if (instanceAccess) features.push_back({LV2_INSTANCE_ACCESS_URI, lv2.handle()});
     if (touch) features.push_back({LV2_UI__touch, &touchFeature});
+    if (scale > 0) {
+      options[0] = {LV2_OPTIONS_INSTANCE,
+                    0,
+                    Lv2Test::Urids::get().map(LV2_UI__scaleFactor),
+                    sizeof(float),
+                    Lv2Test::Urids::get().map(LV2_ATOM__Float),
+                    &this->scale};
+      features.push_back({LV2_OPTIONS__options, options});
+    }
     for (const LV2_Feature& f : features) list.push_back(&f);
     list.push_back(nullptr);
   }
@@ -97,6 +108,12 @@ struct UiHost {
     host->calls.push_back({'w', port, v});
     host->lv2.control(port) = v;  // as a host does: the port's value for the next run
   }
+  std::pair<int, int> panelSize() {
+    XSync(display, False);
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(display, (Window) reinterpret_cast<uintptr_t>(widget), &attributes)) return {0, 0};
+    return {attributes.width, attributes.height};
+  }
   double wrongPixels(float normalized) {
     int opaque = 0;
     const int wrong = EditorTest::knobMismatches(
@@ -110,6 +127,8 @@ struct UiHost {
   unsigned long window = 0;
   LV2UI_Resize resize;
   LV2UI_Touch touchFeature;
+  float scale;
+  LV2_Options_Option options[2] = {};
   std::vector<LV2_Feature> features;
   std::vector<const LV2_Feature*> list;
   LV2UI_Handle ui = nullptr;
@@ -153,20 +172,6 @@ TEST_F(Lv2Editor, OpensInTheParentAndShowsTheHostsValuesWithinTwoIdleCalls) {
   EXPECT_EQ(attributes.width, 560);
   EXPECT_EQ(attributes.height, 110);
 
-  // ui:scaleFactor is answered at 1, and another factor refused.
-  const auto* options =
-      static_cast<const LV2_Options_Interface*>(host.descriptor->extension_data(LV2_OPTIONS__interface));
-  ASSERT_TRUE(options);
-  const LV2_URID scale = Lv2Test::Urids::get().map(LV2_UI__scaleFactor);
-  const LV2_URID floatType = Lv2Test::Urids::get().map(LV2_ATOM__Float);
-  LV2_Options_Option asked[2] = {{LV2_OPTIONS_INSTANCE, 0, scale, 0, 0, nullptr}, {}};
-  EXPECT_EQ(options->get(host.ui, asked), (uint32_t)LV2_OPTIONS_SUCCESS);
-  ASSERT_EQ(asked[0].type, floatType);
-  EXPECT_EQ(*static_cast<const float*>(asked[0].value), 1.0f);
-  const float two = 2.0f;
-  LV2_Options_Option given[2] = {{LV2_OPTIONS_INSTANCE, 0, scale, sizeof(float), floatType, &two}, {}};
-  EXPECT_EQ(options->set(host.ui, given), (uint32_t)LV2_OPTIONS_ERR_BAD_VALUE);
-
   host.idle(3);
   for (float percent : {0.0f, 20.0f, 50.0f, 73.0f, 95.0f, 100.0f}) {
     lv2.param(kCutoff) = percent;
@@ -177,6 +182,40 @@ TEST_F(Lv2Editor, OpensInTheParentAndShowsTheHostsValuesWithinTwoIdleCalls) {
     EXPECT_GT(wrong, right + 0.03) << percent;
   }
   EXPECT_TRUE(host.calls.empty()) << "values from the host are not written back to it";
+}
+
+TEST_F(Lv2Editor, OpensAtTheHostsScaleFactorAndTakesANewOneThroughTheOptionsInterface) {
+  for (float scale : {2.0f, 1.5f}) {
+    SCOPED_TRACE(scale);
+    const std::pair<int, int> size{int(560 * scale), int(110 * scale)};
+    UiHost host(display, lv2, true, true, scale);
+    ASSERT_TRUE(host.open());
+    EXPECT_EQ(host.resized, size) << "ui:resize is asked for the size at the host's scale";
+    host.idle(2);
+    EXPECT_EQ(host.panelSize(), size) << "the panel's window opens at it";
+  }
+  UiHost host(display, lv2, true, true);
+  ASSERT_TRUE(host.open());
+  EXPECT_EQ(host.resized, std::make_pair(560, 110)) << "a closed editor's host scale is not the next one's";
+
+  // While it is open: a factor the panel has resizes it through ui:resize; one it has not is refused.
+  const auto* options =
+      static_cast<const LV2_Options_Interface*>(host.descriptor->extension_data(LV2_OPTIONS__interface));
+  ASSERT_TRUE(options);
+  const LV2_URID key = Lv2Test::Urids::get().map(LV2_UI__scaleFactor);
+  const LV2_URID floatType = Lv2Test::Urids::get().map(LV2_ATOM__Float);
+  float factor = 1.5f;
+  LV2_Options_Option given[2] = {{LV2_OPTIONS_INSTANCE, 0, key, sizeof(float), floatType, &factor}, {}};
+  EXPECT_EQ(options->set(host.ui, given), (uint32_t)LV2_OPTIONS_SUCCESS);
+  EXPECT_EQ(host.resized, std::make_pair(840, 165));
+  host.idle(2);
+  EXPECT_EQ(host.panelSize(), std::make_pair(840, 165));
+  LV2_Options_Option asked[2] = {{LV2_OPTIONS_INSTANCE, 0, key, 0, 0, nullptr}, {}};
+  EXPECT_EQ(options->get(host.ui, asked), (uint32_t)LV2_OPTIONS_SUCCESS);
+  ASSERT_EQ(asked[0].type, floatType);
+  EXPECT_EQ(*static_cast<const float*>(asked[0].value), 1.5f);
+  factor = 3.0f;
+  EXPECT_EQ(options->set(host.ui, given), (uint32_t)LV2_OPTIONS_ERR_BAD_VALUE);
 }
 
 TEST_F(Lv2Editor, ADragReachesTheHostAsPortWritesInsideTouch) {
