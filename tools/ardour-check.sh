@@ -3,12 +3,26 @@
 # track playing Koralin is made and rendered headless with ardour7-lua (a bassline from a small Lua note generator
 # in front of it; the export must sound); then Ardour opens it on a virtual display with Koralin's own editor, a
 # knob dragged with XTest turns on screen, and the value reaches what Ctrl+S saves (the VST chunk; the LV2 state
-# and Ardour's own control value).
-# Usage: tools/ardour-check.sh [vst|lv2|all] [path/to/Koralin.so | path/to/Koralin.lv2]  (all by default; a path
-# only with one format). Not part of tools/test.sh. Installs Ardour and its helpers when missing (root or sudo).
+# and Ardour's own control value); last, "150 %" chosen in the corner menu's "Size" submenu is kept in
+# Koralin.editor, and the script says whether Ardour resized the open editor.
+# Usage: tools/ardour-check.sh [--dpi 96..192] [vst|lv2|all] [path/to/Koralin.so | path/to/Koralin.lv2]  (all by
+# default; a path only with one format). With --dpi 192 the display's Xft.dpi is 192 (a 200 % desktop) and, for the
+# LV2 run, Ardour's own interface scale (its "font-scale" preference, which it hands the plug-in's UI as
+# ui:scaleFactor) is 200 % too: the panel must open at 1120 x 220, and the drag and the places looked at are scaled
+# with it, so the same 400 units still cover the range. Not part of tools/test.sh. Installs Ardour and its helpers when missing (root or sudo).
 # Keeps everything it makes (private home, sessions, renders, screenshots, logs) in $ARDOUR_CHECK_DIR,
 # /tmp/koralin-ardour-check by default.
 set -euo pipefail
+dpi=96
+if [[ "${1:-}" == --dpi ]]; then
+  dpi=${2:-}
+  [[ "$dpi" =~ ^[0-9]+$ && $dpi -ge 96 && $dpi -le 192 && $((dpi % 24)) -eq 0 ]] ||
+    { echo "ardour-check: FAILED: --dpi takes 96, 120, 144, 168 or 192 (the panel's quarters)" >&2; exit 1; }
+  shift 2
+fi
+pct=$((dpi * 100 / 96))  # the panel's scale in percent; u N: N units in window pixels
+u() { echo $(($1 * pct / 100)); }
+pw=$(u 560) ph=$(u 110)
 formats=(vst lv2)
 if [[ "${1:-}" == vst || "${1:-}" == lv2 || "${1:-}" == all ]]; then
   [[ "$1" == all ]] || formats=("$1")
@@ -139,11 +153,16 @@ done
 pids=()
 cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
 trap cleanup EXIT
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+Xvfb "$display" -screen 0 "$(u 1280)x$(u 1024)x24" -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 export DISPLAY="$display"
 for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start on $display"
+if [[ $dpi -ne 96 ]]; then
+  xprop -root -f RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "$(printf 'Xft.dpi:\t%d\n' "$dpi")" ||
+    fail "could not set Xft.dpi in the display's resource database"
+  say "Xft.dpi $dpi on $display: the panel should open at ${pw} x ${ph}"
+fi
 openbox >"$work/openbox.log" 2>&1 &
 pids+=($!)
 sleep 1
@@ -179,6 +198,10 @@ saved_state() {
   fi
 }
 # Ardour's own value of the cutoff control in session file $1 (normalized for VST, percent for LV2).
+# The number of top-level windows on the display, and a wait of up to 10 s for more than $1 of them.
+windows() { xwininfo -root -children | grep -c '^ *0x'; }
+more_windows() { for _ in $(seq 1 50); do [[ $(windows) -gt $1 ]] && return 0; sleep 0.2; done; return 1; }
+settings="$XDG_CONFIG_HOME/Quillmarsh/Koralin.editor"
 host_cutoff() { grep -o '<Controllable name="cutoff"[^>]*' "$1" | grep -o ' value="[^"]*"' | head -n 1 | sed 's/.*="//; s/"//'; }
 
 check_format() {
@@ -187,7 +210,7 @@ check_format() {
   if [[ $format == vst ]]; then uri=1802326136 type=LXVST unique=lxvst; else uri=https://quillmarsh.example/koralin/lv2 type=LV2 unique=lv2; fi
   mkdir -p "$dir/session" "$dir/export"
   log="$dir/ardour.log"
-  ardour_pid=""
+  ardour_pid="" resized=""
 
   # 6. The session, made and rendered without the GUI.
   local session="$dir/session/ktest/ktest.ardour"
@@ -224,7 +247,7 @@ EOT
   awk -v p="$peak" 'BEGIN { exit !(p > 0.05) }' || fail "the headless render $wav is silent (peak $peak)"
   say "headless render: $wav, 4 s, peak $peak, RMS $rms"
   # Ardour reopens the plug-in's own editor (custom-ui) when the session says its window was open.
-  sed -i "s|</Session>|  <Extra><UI><Window name=\"P-$route-$proc\" visible=\"1\" x-off=\"40\" y-off=\"120\" x-size=\"560\" y-size=\"150\" custom-ui=\"1\"/></UI></Extra>\n</Session>|" "$session"
+  sed -i "s|</Session>|  <Extra><UI><Window name=\"P-$route-$proc\" visible=\"1\" x-off=\"40\" y-off=\"120\" x-size=\"$pw\" y-size=\"$((ph + 40))\" custom-ui=\"1\"/></UI></Extra>\n</Session>|" "$session"
 
   local cutoff=2 tuning=1 state before tuning_before host_before  # parameter indices; 0 is the waveform
   state=$(saved_state "$session" "$proc") || fail "cannot find Koralin's state in $session"
@@ -233,7 +256,17 @@ EOT
   host_before=$(host_cutoff "$session") || true
   say "state before: cutoff $before, tuning $tuning_before; Ardour's control: cutoff ${host_before:-none}"
 
-  # 7. Ardour with the session, and our 560 x 110 panel in the plug-in's window.
+  # 7. Ardour with the session, and our panel (560 x 110 at 96 dpi) in the plug-in's window. Each format starts with
+  # no size chosen in the corner menu; the LV2 run at another scale sets Ardour's interface scale to match, which
+  # Ardour hands the UI as ui:scaleFactor (its font-scale over 102400), while the VST editor reads the display's.
+  rm -f "$settings"
+  local ui_config="$XDG_CONFIG_HOME/ardour7/ui_config" handed=""
+  rm -f "$ui_config"
+  if [[ $format == lv2 && $dpi -ne 96 ]]; then
+    printf '<?xml version="1.0" encoding="UTF-8"?>\n<Ardour>\n  <UI>\n    <Option name="font-scale" value="%d"/>\n  </UI>\n</Ardour>\n' \
+      $((pct * 1024)) >"$ui_config"
+    say "Ardour's interface scale set to ${pct} % (font-scale $((pct * 1024)) in $ui_config)"
+  fi
   ardour -n -a "$session" >"$log" 2>&1 &
   ardour_pid=$!
   pids=("$ardour_pid" "${pids[@]}")
@@ -242,7 +275,7 @@ EOT
   for tick in $(seq 1 90); do
     kill -0 "$ardour_pid" 2>/dev/null || fail "Ardour exited while loading the session"
     if xdotool search --onlyvisible --name "Koralin \(by" >/dev/null 2>&1; then
-      panel=$(xwininfo -root -tree | grep -E ' 560x110\+[0-9]+\+[0-9]+ +\+[0-9]+\+[0-9]+$' | tail -n 1 | awk '{print $NF}') || true
+      panel=$(xwininfo -root -tree | grep -E " ${pw}x${ph}\+[0-9]+\+[0-9]+ +\+[0-9]+\+[0-9]+$" | tail -n 1 | awk '{print $NF}') || true
       [[ -n "$panel" ]] && break
     fi
     # A notice on the way (such as the audio device having changed) is accepted with Return.
@@ -250,34 +283,36 @@ EOT
     sleep 1
   done
   import -window root "$dir/screen-open.png" 2>/dev/null || true
-  [[ -n "$panel" ]] || fail "no Koralin editor window with a 560x110 panel appeared (screen: $dir/screen-open.png)"
+  [[ -n "$panel" ]] || fail "no Koralin editor window with a ${pw}x${ph} panel appeared (screen: $dir/screen-open.png)"
   local px py
   px=$(echo "$panel" | cut -d+ -f2) py=$(echo "$panel" | cut -d+ -f3)
-  say "editor open: host window \"$(xdotool search --onlyvisible --name 'Koralin \(by' getwindowname | head -n 1)\", panel at $px,$py"
+  say "editor open: host window \"$(xdotool search --onlyvisible --name 'Koralin \(by' getwindowname | head -n 1)\", ${pw}x${ph} panel at $px,$py"
   sleep 2
-  shot() { import -window root -crop "560x110+$px+$py" +repage "$dir/$1"; }
+  shot() { import -window root -crop "${pw}x${ph}+$px+$py" +repage "$dir/$1"; }
   shot panel-before.png
   local colours
   colours=$(convert "$dir/panel-before.png" -format %k info:)
   [[ $colours -gt 200 ]] || fail "the panel looks unpainted: $colours colours (see $dir/panel-before.png)"
   say "panel painted: $colours distinct colours in $dir/panel-before.png"
 
-  # 8. Drag the cutoff knob (centre 125,58 on the panel) up by 100 pixels: a quarter of the range.
-  local kx=$((px + 125)) ky=$((py + 58)) i
+  # 8. Drag the cutoff knob (centre 125,58 in the panel's units) up by 100 units: a quarter of the range.
+  local kx=$((px + $(u 125))) ky=$((py + $(u 58))) i
   xdotool mousemove "$kx" "$ky"
   sleep 0.3
   xdotool mousedown 1
-  for i in $(seq 1 20); do xdotool mousemove "$kx" $((ky - 5 * i)); sleep 0.03; done
+  for i in $(seq 1 20); do xdotool mousemove "$kx" $((ky - $(u $((5 * i))))); sleep 0.03; done
   sleep 0.3
   xdotool mouseup 1
   sleep 1
   kill -0 "$ardour_pid" 2>/dev/null || fail "Ardour died during the drag"
   shot panel-after.png
   crop() { convert "$dir/$1" -crop "$2" +repage "$dir/$3"; }
-  crop panel-before.png 78x80+86+10 cutoff-before.png
-  crop panel-after.png 78x80+86+10 cutoff-after.png
-  crop panel-before.png 78x80+0+10 tuning-before.png
-  crop panel-after.png 78x80+0+10 tuning-after.png
+  local knob="$(u 78)x$(u 80)" top
+  top=$(u 10)
+  crop panel-before.png "$knob+$(u 86)+$top" cutoff-before.png
+  crop panel-after.png "$knob+$(u 86)+$top" cutoff-after.png
+  crop panel-before.png "$knob+0+$top" tuning-before.png
+  crop panel-after.png "$knob+0+$top" tuning-after.png
   differing() { { compare -metric AE "$dir/$1" "$dir/$2" null: 2>&1 || true; } | awk '{ printf "%d", $1 }'; }
   local changed unchanged
   changed=$(differing cutoff-before.png cutoff-after.png)
@@ -312,7 +347,44 @@ EOT
   fi
   kill -0 "$ardour_pid" 2>/dev/null || fail "Ardour exited"
 
-  # 10. Quit with the editor still open: Ardour closes it and the plug-in, and ends normally.
+  # 10. "150 %" from the corner menu's "Size" submenu (the corner at 540,100 units; Up reaches "Size", Right opens it,
+  #     Down moves from "100 %" to "150 %"). The choice is kept beside the defaults; Ardour either resizes the open
+  #     editor or keeps its window, which then gets the size when the editor next opens.
+  # The menu and its submenu are windows of their own: each key waits until the window it needs has come.
+  local count sizes
+  xdotool mousemove $((px + $(u 540))) $((py + $(u 100)))
+  sleep 0.3
+  count=$(windows)
+  xdotool click 1
+  more_windows "$count" || fail "no menu window came for a click in the corner"
+  sleep 0.5
+  import -window root "$dir/screen-menu.png" 2>/dev/null || true
+  count=$(windows)
+  xdotool key Up
+  sleep 0.3
+  xdotool key Right
+  more_windows "$count" || fail "no submenu came for Up, Right in the corner menu (screen: $dir/screen-menu.png)"
+  sleep 0.5
+  xdotool key Down
+  sleep 0.5
+  import -window root "$dir/screen-submenu.png" 2>/dev/null || true
+  xdotool key Return
+  sleep 2
+  kill -0 "$ardour_pid" 2>/dev/null || fail "Ardour died when the size was chosen"
+  grep -qx "size 150" "$settings" 2>/dev/null ||
+    fail "the chosen size is not kept in $settings (the menu: $dir/screen-menu.png, $dir/screen-submenu.png)"
+  sizes=$(xwininfo -root -tree)
+  if grep -qE " 840x165\+[0-9]+\+[0-9]+ +\+$px\+$py\$" <<<"$sizes"; then
+    resized="resized the open editor to 840 x 165"
+  elif grep -qE " ${pw}x${ph}\+[0-9]+\+[0-9]+ +\+$px\+$py\$" <<<"$sizes"; then
+    resized="kept the open editor at ${pw} x ${ph}; it opens at 840 x 165 next time"
+  else
+    fail "after choosing 150 % the panel at $px,$py is neither 840x165 nor ${pw}x${ph} (screen: $(import -window root "$dir/screen-size.png"; echo "$dir/screen-size.png"))"
+  fi
+  say "Size 150 %: Ardour $resized (kept in $settings)"
+  import -window root "$dir/screen-size.png" 2>/dev/null || true
+
+  # 11. Quit with the editor still open: Ardour closes it and the plug-in, and ends normally.
   xdotool search --onlyvisible --name "ktest - Ardour" windowactivate --sync >/dev/null 2>&1 || true
   xdotool key ctrl+q
   for _ in $(seq 1 40); do kill -0 "$ardour_pid" 2>/dev/null || break; sleep 0.5; done
@@ -325,7 +397,17 @@ EOT
   fi
   ardour_pid=""
   say "Ardour quit normally with the editor open; no X error in its log"
-  say "PASSED ($format): rendered headless, the editor opened and painted, the drag turned cutoff $before -> $after, saved in $session"
+  if [[ $format == lv2 ]]; then
+    # What Ardour hands an LV2 UI as ui:scaleFactor is its interface scale, font-scale / 102400, as it kept it. The
+    # editor takes a host's factor before the desktop's, so the panel's size above is the factor's too.
+    local kept
+    kept=$(grep -ho '<Option name="font-scale" value="[0-9]*"' "$ui_config" /etc/ardour7/default_ui_config 2>/dev/null |
+      head -n 1 | sed 's/.*value="//; s/"$//') || true
+    [[ -n "$kept" ]] || fail "cannot find Ardour's font-scale in $ui_config or its defaults"
+    handed="Ardour handed the UI ui:scaleFactor $(awk -v f="$kept" 'BEGIN { printf "%g", f / 102400 }'): its interface scale, font-scale $kept as it kept it in ui_config"
+    say "$handed"
+  fi
+  say "PASSED ($format) at $dpi dpi: rendered headless, the ${pw} x ${ph} editor opened and painted${handed:+ ($handed)}, the drag turned cutoff $before -> $after, saved in $session; at 150 % Ardour $resized"
 }
 
 for f in "${formats[@]}"; do check_format "$f"; done
