@@ -15,10 +15,6 @@
 #include <unistd.h>
 #include <vector>
 
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/lsan_interface.h>
-#endif
-
 #include "editor_x11_host.h"
 #include "host/lib/plugin_host.h"
 #include "x11_host.h"
@@ -453,11 +449,6 @@ TEST_F(EditorInHost, OpenedAndClosedAThousandTimesItLeavesNoTextureBehind) {
   editor.open();
   editor.idle(3);
   EXPECT_LT(editor.wrongPixels(kCutoffX, editor.host.getParameter(2)), 0.02);
-#if defined(__SANITIZE_ADDRESS__)
-  // The leak check of the thousand editors now, while the GL driver's threads idle: at the process's exit they end
-  // while the checker stops the world, and its tracer then fails now and then (signal 11) without a report.
-  __lsan_do_leak_check();
-#endif
 }
 
 }  // namespace
