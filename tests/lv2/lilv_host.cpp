@@ -37,7 +37,7 @@ const char* Urids::unmap(LV2_URID urid) {
 World& World::get() {
   static World* made = [] {
     auto* w = new World;                    // kept to the process's end: instances may outlive any test
-    setenv("LV2_PATH", "/usr/lib/lv2", 1);  // the specifications, never the user's own plug-ins
+    setenv("LV2_PATH", "/usr/lib/lv2", 1);  // LV2's own vocabularies, never the user's plug-ins
     w->world = lilv_world_new();
     lilv_world_load_specifications(w->world);
     LilvNode* bundle = lilv_new_file_uri(w->world, nullptr, KORALIN_LV2_BUNDLE "/");
