@@ -11,23 +11,13 @@
 
 namespace {
 
-float peak(const Rig::Render& render) {
-  float p = 0;
-  for (float x : render) p = std::max(p, std::fabs(x));
-  return p;
-}
-
 TEST(CrossFormat, DemoSongIsTheModulesSoundToTheBit) {
-  const struct {
-    double rate;
-    Rig::Sizes sizes;
-  } configs[] = {{44100, {512, 512}}, {48000, {1, 1024, 7}}, {96000, {64, 64}}, {22050, {1, 37, 3}}};
-  for (const auto& config : configs) {
+  for (const Rig::DemoConfig& config : Rig::kDemoConfigs) {
     SCOPED_TRACE(testing::Message() << config.rate << " Hz, blocks of " << config.sizes.min << " to "
                                     << config.sizes.max);
     const Rig::Script song = Rig::demoSong(config.rate, config.sizes);
     const Rig::Render module = Rig::renderModule(song);
-    EXPECT_GT(peak(module), 0.05f) << "the song sounds";
+    EXPECT_GT(Rig::peak(module), 0.05f) << "the song sounds";
     EXPECT_EQ(Rig::difference(module, Rig::renderEmbedded(song)), "");
   }
 }
@@ -88,7 +78,7 @@ TEST(CrossFormat, CarelessHostAndASecondInstanceOnAnotherThread) {
 
   EXPECT_EQ(instance->events().dropped(), 40) << "a full list drops what comes after its capacity";
   const Rig::Render module = Rig::renderModule(careless);
-  EXPECT_GT(peak(module), 0.05f);
+  EXPECT_GT(Rig::peak(module), 0.05f);
   EXPECT_EQ(Rig::difference(module, embedded), "");
   EXPECT_EQ(Rig::difference(Rig::renderModule(song), otherRender), "") << "the instance on the other thread";
 }

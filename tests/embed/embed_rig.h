@@ -2,6 +2,8 @@
 // way from instantiation, so that the two renders can be compared to the bit.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -45,6 +47,22 @@ Render renderEmbedded(const Script& script);
 
 // Empty when the two renders are the same bits; else where and how they differ.
 std::string difference(const Render& a, const Render& b);
+
+// The loudest sample of a render.
+inline float peak(const Render& render) {
+  float p = 0;
+  for (float x : render) p = std::max(p, std::fabs(x));
+  return p;
+}
+
+// The rates and block sizes every binding's demo-song comparison plays: the usual, random sizes from one frame up,
+// a small fixed one at a high rate, and odd small ones at a low rate.
+struct DemoConfig {
+  double rate;
+  Sizes sizes;
+};
+inline const DemoConfig kDemoConfigs[] = {
+    {44100, {512, 512}}, {48000, {1, 1024, 7}}, {96000, {64, 64}}, {22050, {1, 37, 3}}};
 
 // A fresh embedded instance; fails the test when none is made.
 std::unique_ptr<Embed::Instance> makeInstance(Embed::Listener* listener = nullptr);

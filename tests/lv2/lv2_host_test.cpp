@@ -79,28 +79,18 @@ Rig::Render renderLv2(const Rig::Script& script, Lv2Test::Instance& lv2) {
   return out;
 }
 
-float peak(const Rig::Render& render) {
-  float p = 0;
-  for (float x : render) p = std::max(p, std::fabs(x));
-  return p;
-}
-
 TEST(Lv2Host, DemoSongThroughTheAtomPortIsTheModulesSoundToTheBit) {
-  const struct {
-    double rate;
-    Rig::Sizes sizes;
-  } configs[] = {{44100, {512, 512}}, {48000, {1, 1024, 7}}, {96000, {64, 64}}, {22050, {1, 37, 3}}};
-  for (const auto& config : configs) {
+  for (const Rig::DemoConfig& config : Rig::kDemoConfigs) {
     SCOPED_TRACE(testing::Message() << config.rate << " Hz, blocks of " << config.sizes.min << " to "
                                     << config.sizes.max);
     const Rig::Script song = asPortValues(Rig::demoSong(config.rate, config.sizes));
     const Rig::Render module = Rig::renderModule(song);
     Lv2Test::Instance lv2(config.rate, config.sizes.max);
     const Rig::Render render = renderLv2(song, lv2);
-    EXPECT_GT(peak(module), 0.05f) << "the song sounds";
+    EXPECT_GT(Rig::peak(module), 0.05f) << "the song sounds";
     EXPECT_EQ(Rig::difference(module, render), "");
     std::printf("demo song at %.0f Hz: %zu samples, the same bits (peak %.4f)\n", config.rate, render.size(),
-                (double)peak(render));
+                (double)Rig::peak(render));
   }
 }
 
@@ -192,7 +182,7 @@ TEST(Lv2Host, HostCallSequencesAndTwoInstancesSoundAsTheModuleDrivenTheSameWay) 
   const Rig::Render firstRender = renderLv2(first, lv2);
   other.join();
   const Rig::Render module = Rig::renderModule(first);
-  EXPECT_GT(peak(module), 0.05f);
+  EXPECT_GT(Rig::peak(module), 0.05f);
   EXPECT_EQ(Rig::difference(module, firstRender), "");
   EXPECT_EQ(Rig::difference(Rig::renderModule(second), secondRender), "") << "the instance on the other thread";
 
