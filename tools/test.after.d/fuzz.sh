@@ -15,7 +15,7 @@ fuzz() {
   echo "=== fuzz ($name, ${seconds} s) ==="
   cmake --build "$build" --target "$target" -j 2
   mkdir -p "$folder/$stem-corpus"
-  ASAN_OPTIONS=detect_leaks=1 "$folder/$target" -max_total_time="$seconds" -rss_limit_mb=2560 \
+  ASAN_OPTIONS=detect_leaks=1:intercept_tls_get_addr=0 "$folder/$target" -max_total_time="$seconds" -rss_limit_mb=2560 \
     -print_final_stats=1 "$folder/$stem-corpus" "$folder/$stem-seeds" 2>&1 | tail -n 25
   return "${PIPESTATUS[0]}"
 }
