@@ -34,7 +34,8 @@ int main() {
   }
   void** block = slots();
   const unsigned offset = static_cast<unsigned>(reinterpret_cast<uintptr_t>(block) & 4095);
-  std::printf("the module's block for this thread is at %p, %u bytes into its page\n", static_cast<void*>(block), offset);
+  std::printf("the module's block for this thread is at %p, %u bytes into its page\n", static_cast<void*>(block),
+              offset);
   if (offset != 16) {
     std::fprintf(stderr, "the block could not be placed 16 bytes into a page (at %u): nothing was checked\n", offset);
     return 1;
