@@ -187,3 +187,108 @@ if xdotool search --onlyvisible --name "^(Error|Warning) — Qtractor" >/dev/nul
 fi
 say "Qtractor (pid $qtractor_pid) opened $session on $display: \"$(xdotool search --onlyvisible --name "koralin-check" getwindowname | head -n 1)\""
 sleep 2
+
+# 8. Play: the transport starts with Qtractor's own key (space) while a JACK client records its master output.
+main=$(xdotool search --onlyvisible --name "koralin-check" | head -n 1)
+wav="$work/playback.wav"
+jack_rec -f "$wav" -d 6 Qtractor:Master/out_1 Qtractor:Master/out_2 >"$work/jack_rec.log" 2>&1 &
+rec_pid=$!
+pids+=("$rec_pid")
+sleep 0.5
+xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
+xdotool key space
+wait "$rec_pid" || fail "jack_rec could not record Qtractor's master output (see $work/jack_rec.log)"
+xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
+xdotool key space
+[[ -s "$wav" ]] || fail "jack_rec wrote no $wav"
+peak=$(sox "$wav" -n stat 2>&1 | awk '/Maximum amplitude/ {a=$3} /Minimum amplitude/ {b=-$3} END {print (a>b?a:b)}')
+db=$(awk -v p="$peak" 'BEGIN { if (p <= 0) print "-inf"; else printf "%.1f", 20 * log(p) / log(10) }')
+awk -v p="$peak" 'BEGIN { exit !(p > 0.01) }' || fail "Qtractor played, but its master output was silent: peak $db dBFS in $wav"
+say "played: 6 s of Qtractor's master output recorded from JACK in $wav, peak $peak ($db dBFS)"
+sleep 1
+import -window root "$work/screen-played.png" 2>/dev/null || true
+
+# 9. Koralin's editor: a double-click on Koralin in the track's plug-in list opens Qtractor's own form for it, whose
+# "Edit" button (at 374,18 in the form) opens the plug-in's editor in a window of Qtractor's.
+read -r mx my < <(xwininfo -id "$main" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} END {print x, y}')
+xdotool mousemove $((mx + 177)) $((my + 179)) click --repeat 2 --delay 80 1
+form=""
+for _ in $(seq 1 20); do
+  form=$(xwininfo -root -tree | grep -E '"Koralin - Bass — Qtractor".* 480x[0-9]+\+' | head -n 1 | awk '{print $1}') || true
+  [[ -n "$form" ]] && break
+  sleep 0.25
+done
+[[ -n "$form" ]] || fail "a double-click on Koralin in the track's plug-in list opened no form (screen: $(import -window root "$work/screen-form.png"; echo "$work/screen-form.png"))"
+read -r fx fy < <(xwininfo -id "$form" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} END {print x, y}')
+say "Qtractor's form for Koralin opened at $fx,$fy; its Edit button opens the plug-in's editor"
+xdotool mousemove $((fx + 374)) $((fy + 18)) click 1
+panel=""
+for _ in $(seq 1 40); do
+  kill -0 "$qtractor_pid" 2>/dev/null || fail "Qtractor exited when the editor opened"
+  panel=$(xwininfo -root -tree | grep -E '^ +0x[0-9a-f]+ \(has no name\): \(\) +560x110\+0\+0 +\+[0-9]+\+[0-9]+$' | tail -n 1 | awk '{print $NF}') || true
+  [[ -n "$panel" ]] && break
+  sleep 0.25
+done
+import -window root "$work/screen-editor.png" 2>/dev/null || true
+[[ -n "$panel" ]] || fail "no 560x110 panel came for Edit (screen: $work/screen-editor.png)"
+host=$(xwininfo -root -tree | grep -E '"Koralin - Bass — Qtractor".* 560x110\+' | head -n 1) || true
+[[ -n "$host" ]] || fail "the panel is not inside a 560x110 window of Qtractor's (screen: $work/screen-editor.png)"
+px=$(echo "$panel" | cut -d+ -f2) py=$(echo "$panel" | cut -d+ -f3)
+say "editor open: the 560x110 panel embedded at $px,$py in Qtractor's window \"Koralin - Bass — Qtractor\""
+sleep 2
+shot() { import -window root -crop "560x110+$px+$py" +repage "$work/$1"; }
+shot panel-before.png
+colours=$(convert "$work/panel-before.png" -format %k info:)
+[[ $colours -gt 200 ]] || fail "the panel looks unpainted: $colours colours (see $work/panel-before.png)"
+say "panel painted: $colours distinct colours in $work/panel-before.png"
+
+# 10. Drag the cutoff knob (centre 125,58 in the panel) up by 100 pixels, a quarter of its range, and save.
+before=$(grep -oE '<param [^>]*name="cutoff"[^>]*>[^<]*' "$session" | sed 's/.*>//') || true
+kx=$((px + 125)) ky=$((py + 58))
+xdotool mousemove "$kx" "$ky"
+sleep 0.3
+xdotool mousedown 1
+for i in $(seq 1 20); do xdotool mousemove "$kx" $((ky - 5 * i)); sleep 0.03; done
+sleep 0.3
+xdotool mouseup 1
+sleep 1
+kill -0 "$qtractor_pid" 2>/dev/null || fail "Qtractor died during the drag"
+shot panel-after.png
+changed=$({ compare -metric AE "$work/panel-before.png" "$work/panel-after.png" null: 2>&1 || true; } | awk '{ printf "%d", $1 }')
+[[ $changed -gt 50 ]] || fail "the panel did not change on screen after the drag ($changed pixels)"
+say "drag redrawn: $changed pixels of the panel changed ($work/panel-after.png)"
+stamp=$(date -r "$session" +%s%N)
+xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
+xdotool key ctrl+s
+for _ in $(seq 1 40); do
+  [[ "$(date -r "$session" +%s%N)" != "$stamp" ]] && break
+  sleep 0.25
+done
+[[ "$(date -r "$session" +%s%N)" != "$stamp" ]] || fail "Ctrl+S did not rewrite $session"
+sleep 1
+after=$(grep -oE '<param [^>]*name="cutoff"[^>]*>[^<]*' "$session" | sed 's/.*>//') || true
+tune=$(grep -oE '<param [^>]*name="tune"[^>]*>[^<]*' "$session" | sed 's/.*>//') || true
+state=$(tr -d ' \n' <"$session" | grep -o '<configkey="state">[^<]*' | sed 's/.*>//') || true
+[[ -n "$after" ]] || fail "the saved session has no cutoff parameter"
+[[ -n "$state" ]] || fail "the saved session has no state of Koralin's"
+awk -v a="$after" 'BEGIN { exit !(a > 74.99 && a < 75.01) }' ||
+  fail "the saved cutoff is $after, not the 75 % a quarter of the range up from 50 % gives"
+[[ "$tune" == 0 ]] || fail "the saved tuning is $tune, though the drag did not touch it"
+say "saved with Ctrl+S: cutoff ${before:-unset (the default, 50)} -> $after %, tuning $tune, and Koralin's state (${#state} base64 characters) in $session"
+
+# 11. Quit with the editor open: Qtractor closes it and the plug-in and ends normally.
+# File, Exit from the main window's menu (tried up to three times: a first key may go to the closing editor).
+for _ in 1 2 3; do
+  xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
+  xdotool key alt+f; sleep 0.5; xdotool key x
+  for _ in $(seq 1 20); do kill -0 "$qtractor_pid" 2>/dev/null || break; sleep 0.25; done
+  kill -0 "$qtractor_pid" 2>/dev/null || break
+done
+kill -0 "$qtractor_pid" 2>/dev/null && fail "Qtractor did not quit on File, Exit (screen: $(import -window root "$work/screen-quit.png"; echo "$work/screen-quit.png"))"
+status=0
+wait "$qtractor_pid" || status=$?
+qtractor_pid=""
+[[ $status -eq 0 ]] || fail "Qtractor ended with status $status on quitting (see $log)"
+if grep -iE 'X Error|BadWindow|BadMatch|BadDrawable|segmentation' "$log"; then fail "X errors or a crash in $log"; fi
+say "Qtractor quit normally with the editor open; no X error in its log"
+say "PASSED: Qtractor played Koralin.clap at $db dBFS peak, opened its 560x110 editor, and saved the dragged cutoff ($after %)"
