@@ -13,13 +13,14 @@
 #include "plugcore/plug.h"
 
 namespace KoralinLv2 {
-namespace {
 
 const void* feature(const LV2_Feature* const* features, const char* uri) {
   for (; features && *features; ++features)
     if (std::strcmp((*features)->URI, uri) == 0) return (*features)->data;
   return nullptr;
 }
+
+namespace {
 
 // The longest block the host will run: bufsz:maxBlockLength, else its nominal length, else our fallback.
 int32_t maxBlockLength(const LV2_Options_Option* options, LV2_URID_Map& map) {

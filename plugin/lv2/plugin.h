@@ -34,6 +34,9 @@
 
 namespace KoralinLv2 {
 
+// The data of the feature with this URI in the host's null-ended list, or null.
+const void* feature(const LV2_Feature* const* features, const char* uri);
+
 class Plugin {
  public:
   // Null without urid:map, at a rate the instrument cannot render at, or when no instrument was made. The options

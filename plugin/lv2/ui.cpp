@@ -27,12 +27,6 @@
 namespace KoralinLv2 {
 namespace {
 
-const void* feature(const LV2_Feature* const* features, const char* uri) {
-  for (; features && *features; ++features)
-    if (std::strcmp((*features)->URI, uri) == 0) return (*features)->data;
-  return nullptr;
-}
-
 std::vector<Window> childrenOf(Display* display, Window parent) {
   Window root = 0, up = 0, *children = nullptr;
   unsigned int count = 0;

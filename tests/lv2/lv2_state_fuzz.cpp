@@ -13,6 +13,7 @@
 
 #include "plugin/lv2/plugin.h"
 #include "tests/fuzz/fuzz_require.h"
+#include "tests/lv2/urid_map.h"
 
 namespace {
 
@@ -21,13 +22,7 @@ using FuzzRig::require;
 
 constexpr uint32_t kBlock = 128;
 
-std::vector<std::string> g_uris;
-LV2_URID mapUri(LV2_URID_Map_Handle, const char* uri) {
-  for (size_t i = 0; i < g_uris.size(); ++i)
-    if (g_uris[i] == uri) return (LV2_URID)(i + 1);
-  g_uris.emplace_back(uri);
-  return (LV2_URID)g_uris.size();
-}
+using Lv2Test::mapUri;
 
 struct Rig {
   LV2_URID_Map map{nullptr, mapUri};

@@ -17,19 +17,14 @@
 
 #include "plugin/lv2/bundle.h"
 #include "rt_expect.h"
+#include "tests/lv2/urid_map.h"
 
 namespace {
 
 constexpr int32_t kMaxBlock = 256;
 
 // The host's URID map; only instantiate calls it.
-std::vector<std::string> g_uris;
-LV2_URID mapUri(LV2_URID_Map_Handle, const char* uri) {
-  for (size_t i = 0; i < g_uris.size(); ++i)
-    if (g_uris[i] == uri) return (LV2_URID)(i + 1);
-  g_uris.emplace_back(uri);
-  return (LV2_URID)g_uris.size();
-}
+using Lv2Test::mapUri;
 
 struct Host {
   LV2_URID_Map map{nullptr, mapUri};
