@@ -44,18 +44,7 @@ fail() {
   { echo "ardour-check: FAILED: $work exists and was not made by this check; set ARDOUR_CHECK_DIR" >&2; exit 1; }
 
 # 1. Packages.
-missing=()
-for pkg in "${packages[@]}"; do
-  [[ "$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)" == "install ok installed" ]] || missing+=("$pkg")
-done
-if [[ ${#missing[@]} -gt 0 ]]; then
-  say "installing ${missing[*]}"
-  as_root=()
-  [[ $(id -u) -eq 0 ]] || as_root=(sudo)
-  export DEBIAN_FRONTEND=noninteractive
-  { "${as_root[@]}" apt-get update -qq && "${as_root[@]}" apt-get install -y -qq "${missing[@]}"; } ||
-    fail "could not install ${missing[*]}"
-fi
+bash tools/install-deps.sh --packages "${packages[@]}" || fail "could not install what it needs: ${packages[*]}"
 
 # 2. The plug-ins.
 so="" bundle=""

@@ -12,17 +12,7 @@ fail() {
   echo "jalv-check: FAILED: $*" >&2
   exit 1
 }
-missing=()
-for pkg in jalv jackd2 sox; do
-  [[ "$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)" == "install ok installed" ]] || missing+=("$pkg")
-done
-if [[ ${#missing[@]} -gt 0 ]]; then
-  say "installing ${missing[*]}"
-  as_root=()
-  [[ $(id -u) -eq 0 ]] || as_root=(sudo)
-  { "${as_root[@]}" apt-get update -qq && DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq "${missing[@]}"; } ||
-    fail "could not install ${missing[*]}"
-fi
+bash tools/install-deps.sh --packages jalv jackd2 sox || fail "could not install what it needs: jalv jackd2 sox"
 if [[ -z "$bundle" ]]; then
   say "building Koralin.lv2 in build/release"
   { cmake --preset release >/dev/null && cmake --build --preset release -j2 --target Koralin_lv2 >/dev/null; } || fail "build failed"

@@ -25,21 +25,8 @@ fail() {
   { echo "qtractor-check: FAILED: $work exists and was not made by this check; set QTRACTOR_CHECK_DIR" >&2; exit 1; }
 
 # 1. Packages.
-missing=()
-for pkg in "${packages[@]}"; do
-  [[ "$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)" == "install ok installed" ]] || missing+=("$pkg")
-done
-if [[ ${#missing[@]} -gt 0 ]]; then
-  as_root=()
-  if [[ $(id -u) -ne 0 ]]; then
-    sudo -n true 2>/dev/null || fail "missing ${missing[*]}: run as root (or with sudo) to install them"
-    as_root=(sudo -n)
-  fi
-  say "installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  { "${as_root[@]}" apt-get update -qq && "${as_root[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null; } ||
-    fail "could not install ${missing[*]}"
-fi
+bash tools/install-deps.sh --packages "${packages[@]}" ||
+  fail "could not install what it needs: ${packages[*]} (as root or with sudo)"
 
 # 2. The plug-in.
 clap="${given:-build/qtractor-check/Koralin.clap}"

@@ -42,12 +42,17 @@ probe_32bit() {
 }
 
 installed() { [[ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" == "install ok installed" ]]; }
+# A mirror in the middle of a sync fails an index now and then; what follows says if the lists there are fall short.
+update_lists() {
+  "${as_root[@]}" apt-get update -qq || { sleep 20; "${as_root[@]}" apt-get update -qq; } ||
+    echo "windows.sh: apt-get update failed twice; going on with the package lists this machine has"
+}
 
 # With the 32-bit Wine come Mesa's 32-bit GL libraries, without which the 32-bit editor cannot draw with WGL.
 setup_wine32() {
   installed wine32:i386 && installed libgl1-mesa-dri:i386 && return 0
   dpkg --print-foreign-architectures | grep -qx i386 || "${as_root[@]}" dpkg --add-architecture i386
-  "${as_root[@]}" apt-get update -qq
+  update_lists
   "${as_root[@]}" apt-get install -y -qq --no-install-recommends wine32:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386 \
     >/dev/null ||
     echo "windows.sh: wine32:i386 could not be installed; the 32-bit tests are left out" >&2
@@ -65,7 +70,7 @@ setup_freetype() {
         "${as_root[@]}" tee /etc/apt/sources.list.d/koralin-deb-src.list >/dev/null
     fi
   fi
-  "${as_root[@]}" apt-get update -qq
+  update_lists
   "${as_root[@]}" mkdir -p "$freetype_home"
   (cd "$freetype_home" && "${as_root[@]}" apt-get source -qq freetype >/dev/null)
 }
