@@ -24,7 +24,7 @@ int64_t attackAfter(const std::vector<float>& x, size_t from, float peak) {
 TEST(StandaloneAlsa, SequencerNotesSoundAtTheirPitchOnePeriodAfterTheyCame) {
   if (access("/dev/snd/seq", R_OK | W_OK) != 0) GTEST_SKIP() << "no ALSA sequencer here (/dev/snd/seq)";
   JackServer server(48000, 256);
-  ASSERT_TRUE(server.up());
+  ASSERT_TRUE(server.up()) << server.log();
   const std::string scratch = scratchFolder("alsa");
   Child koralin({koralinPath(), "--no-gui", "--no-connect", "-v", "--fresh", "--alsa-midi", "--program", "5"},
                 {server.env(), "XDG_CONFIG_HOME=" + scratch + "/config"});

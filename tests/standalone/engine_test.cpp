@@ -39,7 +39,7 @@ std::vector<TimedMidi> everyKind(uint32_t at, int note) {
 
 TEST(StandaloneEngine, ProcessKeepsTheRealTimeContractAndANewRateIsTakenUpWhileJackRuns) {
   JackServer server(48000, 256);
-  ASSERT_TRUE(server.up());
+  ASSERT_TRUE(server.up()) << server.log();
   setenv("JACK_DEFAULT_SERVER", server.name().c_str(), 1);
   Embed::Instance::StartOptions factory;
   factory.userDefaults = false;

@@ -108,7 +108,7 @@ std::vector<std::string> configEnv(const JackServer& server, const std::string& 
 
 TEST(StandaloneOnJack, PlaysAsTheRendererDoesAndKeepsItsStateBetweenRuns) {
   JackServer server(48000, 256);
-  ASSERT_TRUE(server.up()) << "jackd -d dummy did not start";
+  ASSERT_TRUE(server.up()) << "jackd -d dummy did not start: " << server.log();
   const std::string scratch = scratchFolder("plays");
   {
     Child koralin({koralinPath(), "--no-gui", "--no-connect", "-v", "--fresh", "--program", "Hard Acid"},
@@ -140,7 +140,7 @@ TEST(StandaloneOnJack, SaysInOneLineWhenTheServerStopsAndPlaysAtTheNextServersRa
   const std::string state = scratch + "/lead.state";
   {
     JackServer server(48000, 256);
-    ASSERT_TRUE(server.up());
+    ASSERT_TRUE(server.up()) << server.log();
     Child koralin({koralinPath(), "--no-gui", "--no-connect", "-v", "--program", "4", "--state", state},
                   configEnv(server, scratch));
     ASSERT_NE(activationFrame(koralin), 0u) << koralin.err();
@@ -152,7 +152,7 @@ TEST(StandaloneOnJack, SaysInOneLineWhenTheServerStopsAndPlaysAtTheNextServersRa
   }
   // The server back at twice the rate and another period: koralin plays in tune there, from the saved state.
   JackServer server(96000, 512);
-  ASSERT_TRUE(server.up());
+  ASSERT_TRUE(server.up()) << server.log();
   Child koralin({koralinPath(), "--no-gui", "--no-connect", "-v", "--state", state}, configEnv(server, scratch));
   EXPECT_NE(koralin.waitForLine("at 96000 Hz, 512 frames a period"), "");
   const Phrase twoNotes{{{0.0, 0.3, 40, 100}, {0.35, 0.6, 47, 100}}, -1, 0, 0.8};

@@ -115,7 +115,7 @@ std::unique_ptr<Child> openSession(NsmServer& nsm, const JackServer& server, con
 
 TEST(StandaloneUnderNsm, KeepsTheSessionsStateAndWindowAsTheManagerAsks) {
   JackServer server(48000, 512);
-  ASSERT_TRUE(server.up());
+  ASSERT_TRUE(server.up()) << server.log();
   const bool gui = std::getenv("DISPLAY") != nullptr;
   if (!gui) std::printf("no display: the window's part of the session is left out\n");
   const std::string scratch = scratchFolder("nsm"), prefix = scratch + "/session/Koralin.nTEST";

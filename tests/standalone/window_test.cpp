@@ -84,7 +84,7 @@ TEST(StandaloneWindow, ShowsThePanelTakesAKnobDragStepsProgramsAndEndsWhenClosed
   Display* d = XOpenDisplay(nullptr);
   if (!d) GTEST_SKIP() << "no X display";
   JackServer server(48000, 512);
-  ASSERT_TRUE(server.up());
+  ASSERT_TRUE(server.up()) << server.log();
   const std::string scratch = scratchFolder("window");
   Child koralin({koralinPath(), "-v", "--no-connect", "--fresh", "--program", "Hard Acid"},
                 {server.env(), "XDG_CONFIG_HOME=" + scratch + "/config"});

@@ -24,6 +24,13 @@ if ! { cmake --preset release && cmake --build --preset release --target koralin
   echo "standalone: FAILED: koralin or its test programs did not build" >&2
   exit 1
 fi
+# JACK's server registry has eight places, and a server that died without leaving (killed, or its machine's run cut
+# short) keeps its place; the suites name their servers anew each run, so dead ones pile up on a machine until no
+# server starts ("Too many servers already active"). With no JACK server running anywhere here, every place is a
+# dead one's: the registry goes, and the next server makes it anew.
+if [[ -e /dev/shm/jack-shm-registry ]] && ! pgrep -x jackd >/dev/null && ! pgrep -x jackdbus >/dev/null; then
+  rm -f /dev/shm/jack-shm-registry 2>/dev/null || true
+fi
 left_out=()
 [[ -e /dev/snd/seq ]] || left_out+=("koralin on the ALSA sequencer (no /dev/snd/seq: the snd-seq module is not loaded here; its events' MIDI bytes were still checked against libasound's)")
 if [[ -z "${DISPLAY:-}" ]]; then
